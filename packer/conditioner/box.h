@@ -1,0 +1,79 @@
+// Box conventions of the ISO base media file format, as both programs read them:
+// a 32-bit big-endian size that counts the 8-byte header, a four-character type,
+// big-endian integers inside. Every walk here stays inside the bytes it is given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace box {
+
+constexpr uint32_t kHeaderSize = 8;
+
+inline uint32_t readU32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
+inline void writeU32(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>(value >> 24);
+    p[1] = static_cast<uint8_t>(value >> 16);
+    p[2] = static_cast<uint8_t>(value >> 8);
+    p[3] = static_cast<uint8_t>(value);
+}
+
+inline void addU32(uint8_t* p, uint32_t delta) { writeU32(p, readU32(p) + delta); }
+
+inline bool typeIs(const uint8_t* typeField, const char (&type)[5]) { return std::memcmp(typeField, type, 4) == 0; }
+
+// A box inside a buffer: where it starts and how long it says it is.
+struct Span {
+    uint32_t offset = 0;
+    uint32_t size = 0;
+    uint32_t end() const { return offset + size; }
+};
+
+// The children of a container whose whole bytes lie in `buffer`. The walk starts
+// `headerSize` bytes into the container and stops at the first child that is
+// shorter than a box header or that runs past the container's end, so a child it
+// yields always lies wholly inside its parent.
+class ChildWalk {
+public:
+    ChildWalk(const uint8_t* buffer, Span container, uint32_t headerSize = kHeaderSize)
+        : buffer_(buffer), container_(container), next_(container.offset + headerSize) {
+        if (headerSize > container.size) next_ = container.end();
+    }
+
+    // Moves to the next child; false when there is none.
+    bool next() {
+        uint32_t end = container_.end();
+        if (next_ >= end || end - next_ < kHeaderSize) return false;
+        uint32_t size = readU32(buffer_ + next_);
+        if (size < kHeaderSize || size > end - next_) return false;
+        current_ = Span{next_, size};
+        next_ += size;
+        return true;
+    }
+
+    Span current() const { return current_; }
+    bool currentIs(const char (&type)[5]) const { return typeIs(buffer_ + current_.offset + 4, type); }
+
+private:
+    const uint8_t* buffer_;
+    Span container_;
+    uint32_t next_;
+    Span current_{};
+};
+
+// The first child of the given type, or a span of size 0 when there is none.
+inline Span findChild(const uint8_t* buffer, Span container, const char (&type)[5]) {
+    ChildWalk walk(buffer, container);
+    while (walk.next()) {
+        if (walk.currentIs(type)) return walk.current();
+    }
+    return Span{};
+}
+
+inline bool found(Span span) { return span.size != 0; }
+
+}  // namespace box

@@ -1,0 +1,190 @@
+#include "packer/file_io.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+using StatBuffer = struct _stat64;
+int statOfFile(std::FILE* file, StatBuffer* st) { return _fstat64(_fileno(file), st); }
+int seekFile(std::FILE* file, uint64_t position) { return _fseeki64(file, static_cast<__int64>(position), SEEK_SET); }
+int64_t tellFile(std::FILE* file) { return _ftelli64(file); }
+
+std::optional<FileIdentity> identityOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    FileIdentity identity;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return identity;
+}
+
+std::optional<FileIdentity> identityOfFile(std::FILE* file) {
+    return identityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
+}
+#else
+using StatBuffer = struct stat;
+int statOfFile(std::FILE* file, StatBuffer* st) { return fstat(fileno(file), st); }
+int seekFile(std::FILE* file, uint64_t position) { return fseeko(file, static_cast<off_t>(position), SEEK_SET); }
+int64_t tellFile(std::FILE* file) { return ftello(file); }
+
+std::optional<FileIdentity> identityOfFile(std::FILE* file) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+#endif
+
+bool isRegular(std::FILE* file, uint64_t* length) {
+    StatBuffer st;
+    if (statOfFile(file, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG) return false;
+    if (length) *length = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identityOfPath(const std::string& path) {
+#ifdef _WIN32
+    HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::optional<FileIdentity> identity = identityOfHandle(handle);
+    CloseHandle(handle);
+    return identity;
+#else
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+#endif
+}
+
+bool removeFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+// ---- InputFile ----
+
+InputFile::~InputFile() { close(); }
+
+bool InputFile::fail() {
+    failed_ = true;
+    return false;
+}
+
+bool InputFile::open(const std::string& path) {
+    close();
+    failed_ = false;
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) return false;
+    if (!isRegular(file_, &length_)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool InputFile::seek(uint64_t position) {
+    if (failed_ || !file_ || seekFile(file_, position) != 0) return fail();
+    return true;
+}
+
+bool InputFile::read(void* destination, std::size_t count) {
+    if (failed_ || !file_) return false;
+    if (count != 0 && std::fread(destination, 1, count, file_) != count) return fail();
+    return true;
+}
+
+bool InputFile::skip(uint64_t count) {
+    if (failed_ || !file_) return false;
+    int64_t here = tellFile(file_);
+    if (here < 0) return fail();
+    return seek(static_cast<uint64_t>(here) + count);
+}
+
+std::optional<FileIdentity> InputFile::identity() const {
+    if (!file_) return std::nullopt;
+    return identityOfFile(file_);
+}
+
+void InputFile::close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    length_ = 0;
+}
+
+// ---- OutputFile ----
+
+OutputFile::~OutputFile() { close(); }
+
+bool OutputFile::create(const std::string& path) {
+    close();
+    failed_ = false;
+    file_ = std::fopen(path.c_str(), "w+b");
+    return file_ != nullptr;
+}
+
+bool OutputFile::fail() {
+    failed_ = true;
+    return false;
+}
+
+bool OutputFile::seek(uint64_t position) {
+    if (failed_ || !file_) return false;
+    if (seekFile(file_, position) != 0) return fail();
+    return true;
+}
+
+uint64_t OutputFile::position() {
+    if (!file_) return 0;
+    int64_t here = tellFile(file_);
+    return here < 0 ? 0 : static_cast<uint64_t>(here);
+}
+
+bool OutputFile::write(const void* source, std::size_t count) {
+    if (failed_ || !file_) return false;
+    if (count != 0 && std::fwrite(source, 1, count, file_) != count) return fail();
+    return true;
+}
+
+bool OutputFile::writeZeros(std::size_t count) {
+    static const unsigned char zeros[4096] = {};
+    while (count > 0) {
+        std::size_t piece = count < sizeof zeros ? count : sizeof zeros;
+        if (!write(zeros, piece)) return false;
+        count -= piece;
+    }
+    return true;
+}
+
+bool OutputFile::truncate(uint64_t length) {
+    if (failed_ || !file_) return false;
+    if (std::fflush(file_) != 0) return fail();
+#ifdef _WIN32
+    if (_chsize_s(_fileno(file_), static_cast<__int64>(length)) != 0) return fail();
+#else
+    if (ftruncate(fileno(file_), static_cast<off_t>(length)) != 0) return fail();
+#endif
+    return true;
+}
+
+bool OutputFile::isRegularFile() const { return file_ && isRegular(file_, nullptr); }
+
+std::optional<FileIdentity> OutputFile::identity() const {
+    if (!file_) return std::nullopt;
+    return identityOfFile(file_);
+}
+
+bool OutputFile::close() {
+    if (!file_) return !failed_;
+    if (std::fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+    return !failed_;
+}

@@ -1,0 +1,5 @@
+#include "packer/run_state.h"
+
+PackerRun g_run;
+
+void resetPackerRun() { g_run = PackerRun{}; }
