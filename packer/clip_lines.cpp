@@ -1,1 +1,102 @@
-// placeholder
+#include "packer/clip_lines.h"
+
+#include <cstring>
+
+#include "packer/run_state.h"
+
+namespace {
+
+constexpr int kClipLinesStart = 3;  // line feeds before clip 1's line
+
+// One line of the file, without its line end, as the text a C string would hold.
+struct LineText {
+    const uint8_t* begin;
+    uint32_t length;
+};
+
+struct LineEnd {
+    bool found;
+    uint32_t position;  // of the line feed, or the end of the bytes
+};
+
+LineEnd findLineFeed(const uint8_t* bytes, uint32_t from, uint32_t count) {
+    const void* feed = std::memchr(bytes + from, '\n', count - from);
+    if (!feed) return LineEnd{false, count};
+    return LineEnd{true, static_cast<uint32_t>(static_cast<const uint8_t*>(feed) - bytes)};
+}
+
+// The line from `begin` to `end`, a CR right before the end dropped, cut at a
+// zero byte as a C string would be.
+LineText lineBetween(const uint8_t* bytes, uint32_t begin, uint32_t end) {
+    if (end > begin && bytes[end - 1] == '\r') --end;
+    const void* zero = std::memchr(bytes + begin, '\0', end - begin);
+    if (zero) end = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - bytes);
+    return LineText{bytes + begin, end - begin};
+}
+
+// Reads the numbers of "%u.%u,%u.%u" as the usual scanning rules do: blanks
+// before each number are skipped, a sign is taken, digits run to the first
+// non-digit, and each separator must follow where the pattern has it. Numbers
+// past the first mismatch stay 0.
+class RangeScanner {
+public:
+    explicit RangeScanner(LineText line) : at_(line.begin), end_(line.begin + line.length) {}
+
+    bool number(uint32_t* value) {
+        while (at_ < end_ && isBlank(*at_)) ++at_;
+        bool negative = at_ < end_ && *at_ == '-';
+        if (at_ < end_ && (*at_ == '-' || *at_ == '+')) ++at_;
+        if (at_ >= end_ || !isDigit(*at_)) return false;
+        uint32_t read = 0;
+        for (; at_ < end_ && isDigit(*at_); ++at_) read = read * 10u + static_cast<uint32_t>(*at_ - '0');
+        *value = negative ? 0u - read : read;
+        return true;
+    }
+
+    bool literal(char expected) {
+        if (at_ >= end_ || *at_ != static_cast<uint8_t>(expected)) return false;
+        ++at_;
+        return true;
+    }
+
+private:
+    static bool isBlank(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    static bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+    const uint8_t* at_;
+    const uint8_t* end_;
+};
+
+void readClipLine(ClipRange& clip, LineText line) {
+    if (line.length == 0) return;
+    clip.state = ClipState::Enabled;
+    uint32_t startSeconds = 0, startMilliseconds = 0, endSeconds = 0, endMilliseconds = 0;
+    RangeScanner scan(line);
+    (void)(scan.number(&startSeconds) && scan.literal('.') && scan.number(&startMilliseconds) &&
+           scan.literal(',') && scan.number(&endSeconds) && scan.literal('.') && scan.number(&endMilliseconds));
+    uint32_t start = startSeconds * 1000u + startMilliseconds;
+    uint32_t end = endSeconds * 1000u + endMilliseconds;
+    clip.start = start;
+    clip.length = end >= start ? end - start : 0;  // a range that ends before it starts is empty
+}
+
+}  // namespace
+
+void parseClipLines(uint8_t* bytes, uint32_t count) {
+    if (!bytes) return;
+    uint32_t lineStart = 0;
+    for (int i = 0; i < kClipLinesStart; ++i) {
+        LineEnd end = findLineFeed(bytes, lineStart, count);
+        if (!end.found) return;
+        lineStart = end.position + 1;
+    }
+    for (int clip = 0; clip < kClipCount; ++clip) {
+        LineEnd end = findLineFeed(bytes, lineStart, count);
+        bool lastClip = clip == kClipCount - 1;
+        // Clips 1 and 2 need their line feed; clip 3's line may end the file.
+        if (!end.found && !lastClip) return;
+        readClipLine(g_run.clips[clip], lineBetween(bytes, lineStart, end.position));
+        if (!end.found) return;
+        lineStart = end.position + 1;
+    }
+}

@@ -1,1 +1,78 @@
-// placeholder
+#include "packer/command_line.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "packer/run_state.h"
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool startsWith(const char* argument, const char* prefix) {
+    return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
+}
+
+// Strips the quotes before cutting to the slot's length, so that a quoted name of
+// full length keeps all of its characters.
+void nameClip(ClipRange& clip, const char* value) {
+    std::vector<char> name(value, value + std::strlen(value) + 1);
+    stripQuotes(name.data());
+    std::size_t length = std::min(std::strlen(name.data()), kMaxNameLength);
+    std::memcpy(clip.name, name.data(), length);
+    clip.name[length] = '\0';
+    clip.state = ClipState::Enabled;
+}
+
+void applyOption(const char* argument) {
+    if (startsWith(argument, "-o:")) {
+        g_run.outputPath = std::string(argument + 3);
+    } else if (startsWith(argument, "-mode:")) {
+        g_run.modeFlags = readDecimal(argument + 6);
+    } else if (startsWith(argument, "-jct:")) {
+        g_run.jacketPath = std::string(argument + 5);
+    } else if (startsWith(argument, "-wall:")) {
+        g_run.wallpaperPath = std::string(argument + 6);
+    } else if (startsWith(argument, "-chku1:")) {
+        nameClip(g_run.clips[0], argument + 7);
+    } else if (startsWith(argument, "-chku2:")) {
+        nameClip(g_run.clips[1], argument + 7);
+    } else if (startsWith(argument, "-chku3:")) {
+        nameClip(g_run.clips[2], argument + 7);
+    } else if (startsWith(argument, "-chkufr")) {
+        g_run.chkufrFlag |= 1;
+    }
+}
+
+}  // namespace
+
+uint32_t readDecimal(const char* text) {
+    while (isBlank(*text)) ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    uint32_t value = 0;
+    for (; isDigit(*text); ++text) value = value * 10u + static_cast<uint32_t>(*text - '0');
+    return negative ? 0u - value : value;
+}
+
+void stripQuotes(char* name) {
+    if (name[0] != '"') return;
+    std::size_t length = std::strlen(name);
+    std::memmove(name, name + 1, length);  // the terminator moves along
+    length -= 1;
+    if (length > 0 && name[length - 1] == '"') name[length - 1] = '\0';
+}
+
+void readOptions(int argc, char* argv[]) {
+    for (int i = 2; i < argc; ++i) {
+        if (argv[i]) applyOption(argv[i]);
+    }
+}
+
+std::string defaultOutputPath(const std::string& inputPath) {
+    std::string::size_type lastDot = inputPath.rfind('.');
+    if (lastDot == std::string::npos) return inputPath + ".kmf";
+    return inputPath.substr(0, lastDot + 1) + "kmf";
+}

@@ -1,1 +1,112 @@
-// placeholder
+#include "packer/container.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr uint32_t kNameField = 0;
+constexpr uint32_t kNameFieldLength = 100;
+constexpr uint32_t kModeField = 100;
+constexpr uint32_t kOwnerField = 108;
+constexpr uint32_t kGroupField = 116;
+constexpr uint32_t kSizeField = 124;
+constexpr uint32_t kTimeField = 136;
+constexpr uint32_t kChecksumField = 148;
+constexpr uint32_t kMagicField = 257;
+constexpr uint32_t kOwnerNameField = 265;
+constexpr uint32_t kChecksummedLength = 269;  // every byte from here on is zero
+constexpr uint32_t kChecksumBase = 256;       // the eight checksum bytes counted as blanks
+constexpr int kNumberDigits = 11;
+constexpr int kChecksumDigits = 6;
+
+constexpr std::size_t kIndexLineBuffer = 64;
+
+void putText(MemberHeaderBlock& block, uint32_t offset, const char* text) {
+    std::memcpy(block.data() + offset, text, std::strlen(text));
+}
+
+void putOctal(MemberHeaderBlock& block, uint32_t offset, uint64_t value, int digits) {
+    formatOctal(reinterpret_cast<char*>(block.data() + offset), value, digits);
+}
+
+uint32_t checksumOf(const MemberHeaderBlock& block) {
+    uint32_t sum = kChecksumBase;
+    for (uint32_t i = 0; i < kChecksummedLength; ++i) sum += block[i];
+    return sum;
+}
+
+// Digits only and not empty; anything else does not count as a time.
+bool readEpoch(const char* text, uint64_t* epoch) {
+    if (!text || !*text) return false;
+    uint64_t value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        uint64_t digit = static_cast<uint64_t>(*p - '0');
+        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
+    }
+    *epoch = value;
+    return true;
+}
+
+std::string indexLine(const MemberSlot& member) {
+    char line[kIndexLineBuffer];
+    std::snprintf(line, sizeof line, "%s,%-8d,%d,%s\r\n", member.name.c_str(), static_cast<int>(member.offset),
+                  static_cast<int>(member.size), member.mimeType.c_str());
+    return line;
+}
+
+}  // namespace
+
+void formatOctal(char* field, uint64_t value, int digits) {
+    uint64_t largest = (uint64_t{1} << (3 * digits)) - 1;
+    value = std::min(value, largest);
+    for (int i = digits - 1; i >= 0; --i) {
+        field[i] = static_cast<char>('0' + (value & 7));
+        value >>= 3;
+    }
+}
+
+MemberHeaderBlock buildMemberHeader(const std::string& name, uint32_t size, uint64_t time) {
+    MemberHeaderBlock block{};
+    std::memcpy(block.data() + kNameField, name.data(), std::min<std::size_t>(name.size(), kNameFieldLength));
+    putText(block, kModeField, "0100666");
+    putText(block, kOwnerField, "0000000");
+    putText(block, kGroupField, "0000000");
+    putOctal(block, kSizeField, size, kNumberDigits);
+    putOctal(block, kTimeField, time, kNumberDigits);
+    putText(block, kMagicField, "ustar  ");
+    putText(block, kOwnerNameField, "root");
+    putOctal(block, kChecksumField, checksumOf(block), kChecksumDigits);
+    return block;
+}
+
+uint64_t memberHeaderTime() {
+    uint64_t epoch = 0;
+    if (readEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch)) return epoch;
+    std::time_t now = std::time(nullptr);
+    return now > 0 ? static_cast<uint64_t>(now) : 0;
+}
+
+void writeMemberHeader(OutputFile& output, const std::string& name, uint32_t pos, uint32_t size) {
+    uint64_t time = pos == 0 ? kIndexHeaderTime : memberHeaderTime();
+    MemberHeaderBlock block = buildMemberHeader(name, size, time);
+    output.seek(pos);
+    output.write(block.data(), block.size());
+    output.seek(uint64_t{pos} + kChecksumField + kChecksumDigits);
+}
+
+std::string buildIndexText(const std::vector<MemberSlot>& members) {
+    std::string text = "KDDIMU01\r\n";
+    for (const MemberSlot& member : members) {
+        if (member.kind == MemberKind::End) break;
+        if (member.size == 0) continue;
+        std::string line = indexLine(member);
+        if (text.size() + line.size() > kBlockSize) break;
+        text += line;
+    }
+    return text;
+}

@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "packer/driver.h"
+
+int main(int argc, char* argv[]) { return runPacker(argc, argv); }

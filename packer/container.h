@@ -1,0 +1,39 @@
+// The package container: 512-byte tar-style member headers (the layout of the
+// old GNU tar format) and the text of index.txt, the package's member directory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "packer/file_io.h"
+#include "packer/run_state.h"
+
+constexpr uint32_t kBlockSize = 512;
+constexpr uint32_t kIndexAreaSize = 1024;    // index.txt's header and its one text block
+constexpr uint32_t kPackageEndSize = 1024;   // two zero blocks end the package
+constexpr uint64_t kIndexHeaderTime = 1112113152;  // 2005-03-29 16:19:12 UTC: index.txt's fixed time
+
+using MemberHeaderBlock = std::array<uint8_t, kBlockSize>;
+
+// Writes `digits` octal digits with leading zeros into `field` (no terminator).
+// A value too large for the digits is written as the largest one that fits.
+void formatOctal(char* field, uint64_t value, int digits);
+
+// The complete header block for a member of `size` bytes modified at `time`,
+// checksum included.
+MemberHeaderBlock buildMemberHeader(const std::string& name, uint32_t size, uint64_t time);
+
+// The modification time of the member headers: SOURCE_DATE_EPOCH when it holds a
+// decimal number, so that packages can be rebuilt byte for byte; otherwise now.
+uint64_t memberHeaderTime();
+
+// Writes the header block of a member at `pos`. The header at position 0 is
+// index.txt's and carries its fixed time. Afterwards the file position lies just
+// after the checksum digits; callers position the file before writing data.
+void writeMemberHeader(OutputFile& output, const std::string& name, uint32_t pos, uint32_t size);
+
+// "KDDIMU01\r\n" and one line per present member (size not 0), in table order.
+// Never longer than the one block that holds it.
+std::string buildIndexText(const std::vector<MemberSlot>& members);
