@@ -1,1 +1,51 @@
-// placeholder
+#include "packer/conditioner/pieces.h"
+
+#include "packer/run_state.h"
+
+uint32_t CutOneSecond(PieceClock clock, uint32_t piece, uint32_t taken, uint32_t total) {
+    // 64 bits: piece × timescale overflows 32 bits on long runs at high rates.
+    int64_t boundary = static_cast<int64_t>(uint64_t{piece} * clock.timescale / clock.sampleDelta);
+    int64_t count = boundary - taken;
+    if (count < 1) count = 1;  // a sample longer than a second still makes its own piece
+    uint32_t left = total - taken;
+    if (count > left) count = left;
+    if (left - count < 3) count = left;
+    return static_cast<uint32_t>(count);
+}
+
+uint32_t CountPieces(PieceClock clock, uint32_t total) {
+    uint32_t pieces = 0;
+    for (uint32_t taken = 0; taken < total; ++pieces) taken += CutOneSecond(clock, pieces + 1, taken, total);
+    return pieces;
+}
+
+void LocateClips(const ConditionerContext& context, uint32_t boxOffset, uint32_t piece, uint32_t startTime,
+                 uint32_t samples) {
+    const uint32_t delta = context.sampleDelta;
+    const uint32_t endTime = startTime + samples * delta;
+    for (ClipRange& clip : g_run.clips) {
+        if (clip.state != ClipState::Enabled) continue;
+        const uint32_t clipTime = clip.start * delta;
+        if (clipTime < startTime || clipTime >= endTime) continue;
+        clip.boxOffset = boxOffset;
+        clip.runNumber = static_cast<uint8_t>(piece);
+        clip.sampleNumber = static_cast<uint8_t>(clip.start - startTime / delta + 1);
+        clip.state = ClipState::Located;
+    }
+}
+
+void ConvertClipRanges(uint32_t sampleDelta, uint32_t timescale) {
+    if (g_run.clipRangesConverted) return;
+    g_run.clipRangesConverted = true;
+    const uint64_t ts = timescale;
+    const uint64_t d = sampleDelta;
+    for (ClipRange& clip : g_run.clips) {
+        if (clip.state == ClipState::Unused) continue;
+        // Whole seconds and milliseconds are converted apart and added, so a
+        // start lands on the same sample as the handset computes it.
+        const uint64_t seconds = clip.start / 1000;
+        const uint64_t milliseconds = clip.start % 1000;
+        clip.length = static_cast<uint32_t>(clip.length * ts / d / 1000);
+        clip.start = static_cast<uint32_t>(seconds * ts / d + milliseconds * ts / d / 1000);
+    }
+}

@@ -1,0 +1,42 @@
+// The state of one conditioning run, shared by the box loop, the movie box
+// rebuild, the fragment rebuild and the fragment index.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "packer/conditioner/box.h"
+
+// Size of the fixed ftyp + uuid(cpgd) prefix written in front of every track.
+constexpr int32_t kPrefixSize = 72;
+
+// Rebuilt sample tables are assembled in the second half of the WorkBuffer,
+// while the movie box occupies the first half.
+constexpr uint32_t kTableAreaOffset = 0x300000;
+
+// One entry of the fragment index: where a re-cut run starts and when it plays.
+struct IndexEntry {
+    uint32_t time = 0;        // presentation time of the run's first sample
+    uint32_t moofOffset = 0;  // output offset of the run's moof
+    uint8_t trackFragment = 1;
+    uint8_t runNumber = 0;
+    uint8_t sampleNumber = 1;
+};
+
+struct ConditionerContext {
+    explicit ConditionerContext(uint8_t* workBuffer) : buffer(workBuffer) {}
+
+    int32_t shift = kPrefixSize;  // output bytes written minus input bytes consumed
+    uint32_t inputOffset = 0;     // input offset of the current top-level box
+    uint32_t timescale = 22050;
+    uint32_t sampleDelta = 1024;
+    uint32_t runningTime = 0;  // when the next fragment's samples begin
+    bool ioedPending = false;
+    uint32_t ioedOffset = 0;  // output offset of the inserted ioed box; 0 = none
+    std::vector<uint32_t> sampleSizes;
+    std::vector<IndexEntry> index;
+    uint8_t* buffer;  // the WorkBuffer: the current top-level box from byte 0
+
+    // Where the current top-level box lands in the output, before its own growth.
+    uint32_t outputOffset() const { return static_cast<uint32_t>(inputOffset + static_cast<uint32_t>(shift)); }
+};
