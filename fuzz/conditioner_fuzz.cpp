@@ -1,0 +1,79 @@
+// Feeds arbitrary tracks to the conditioner. The first two bytes choose the mode
+// and the clips; the rest is the track. Checks that a refused track leaves
+// nothing written, and that an accepted one is exactly as long as the shift says,
+// begins with the fixed prefix and consists of whole boxes.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "fuzz/fuzz_scratch.h"
+#include "packer/conditioner/box.h"
+#include "packer/conditioner/conditioner.h"
+#include "packer/run_state.h"
+
+namespace {
+
+void prepareRun(uint8_t mode, uint8_t clips) {
+    static uint8_t* workBuffer = new uint8_t[kWorkBufferSize];
+    g_run.workBuffer.release();
+    resetPackerRun();
+    g_run.workBuffer.reset(workBuffer);
+    g_run.modeFlags = mode & 0x0F;
+    g_run.camouflageBitrate = kDefaultCamouflageBitrate;
+    g_run.chkufrFlag = (clips >> 7) & 1;
+    for (int clip = 0; clip < kClipCount; ++clip) {
+        if (!(clips & (1 << clip))) continue;
+        std::strcpy(g_run.clips[clip].name, "clip");
+        g_run.clips[clip].start = 700u * static_cast<uint32_t>(clips & 0x70);
+        g_run.clips[clip].length = 1000;
+        g_run.clips[clip].state = ClipState::Enabled;
+    }
+}
+
+bool isBoxAt(const std::string& track, size_t at, size_t* size) {
+    if (track.size() - at < box::kHeaderSize) return false;
+    *size = box::readU32(reinterpret_cast<const uint8_t*>(track.data()) + at);
+    return *size >= box::kHeaderSize && *size <= track.size() - at;
+}
+
+// The written track must consist of whole top-level boxes. Up to 7 bytes copied
+// from behind the input's last box may follow them, or stand in front of the new
+// index, which ends the track.
+bool isWholeBoxes(const std::string& track) {
+    size_t at = 0;
+    size_t size = 0;
+    while (isBoxAt(track, at, &size)) at += size;
+    if (track.size() - at < box::kHeaderSize) return true;
+    for (size_t junk = 1; junk < box::kHeaderSize; ++junk) {
+        if (isBoxAt(track, at + junk, &size) && track.compare(at + junk + 4, 4, "mfra") == 0 &&
+            at + junk + size == track.size())
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    prepareRun(data[0], data[1]);
+    const std::string inputPath = fuzz::writeScratchFile("in.3g2", data + 2, size - 2);
+    const std::string outputPath = fuzz::scratchFolder() + "/out.trk";
+
+    InputFile input;
+    OutputFile output;
+    if (!input.open(inputPath) || !output.create(outputPath)) std::abort();
+    const int32_t shift = ConditionMusicTrack(input, output, 0);
+    if (!output.close() || input.failed()) std::abort();
+
+    const std::string track = fuzz::readWholeFile(outputPath);
+    if (shift == OVERSIZE_SENTINEL) {
+        if (!track.empty()) std::abort();
+        return 0;
+    }
+    if (static_cast<int64_t>(track.size()) != static_cast<int64_t>(size - 2) + shift) std::abort();
+    if (track.size() < 72 || std::memcmp(track.data() + 4, "ftypkddi", 8) != 0) std::abort();
+    if (!isWholeBoxes(track)) std::abort();
+    return 0;
+}

@@ -1,0 +1,38 @@
+// A scratch folder for fuzz targets that must hand their bytes over as files.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace fuzz {
+
+inline const std::string& scratchFolder() {
+    static const std::string folder = [] {
+        std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/tessaryn-fuzz-XXXXXX");
+        if (!mkdtemp(&pattern[0])) std::abort();
+        return pattern;
+    }();
+    return folder;
+}
+
+inline std::string writeScratchFile(const char* name, const uint8_t* data, size_t size) {
+    std::string path = scratchFolder() + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) std::abort();
+    return path;
+}
+
+inline std::string readWholeFile(const std::string& path) {
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char chunk[65536];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+}  // namespace fuzz

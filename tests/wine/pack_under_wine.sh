@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Packs the example song with the native packer and with the 64-bit Windows
+# build under Wine (paths with backslashes and a drive letter) and requires
+# byte-identical packages and the same report. Also checks what both Windows
+# builds import and that they carry the banner whole, and that tessaryn.ini is
+# found beside the .exe.
+#   pack_under_wine.sh NATIVE_EXE WIN64_EXE WIN32_EXE EXAMPLES_DIR WORK_DIR
+# Exit code 77 (skipped) when Wine or the Windows builds are missing.
+set -euo pipefail
+
+native=$1 win64=$2 win32=$3 examples=$4 work=$5
+wine_loader=/usr/lib/wine/wine64
+
+for exe in "$win64" "$win32"; do
+    [ -f "$exe" ] || { echo "missing $exe: build the win32 and win64 presets first"; exit 77; }
+done
+[ -x "$wine_loader" ] || { echo "Wine (wine64) is not installed"; exit 77; }
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# ---- What the Windows builds are made of ----
+for exe in "$win64" "$win32"; do
+    case $exe in */win32/*) objdump=i686-w64-mingw32-objdump ;; *) objdump=x86_64-w64-mingw32-objdump ;; esac
+    imports=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+    for dll in $imports; do
+        case $dll in kernel32.dll|msvcrt.dll|user32.dll|advapi32.dll) ;; *) fail "$exe imports $dll" ;; esac
+    done
+    grep -q -a -F 'Tessaryn (20051110)' "$exe" || fail "$exe lacks the banner literal"
+done
+
+# ---- One Wine prefix for the run ----
+export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$work"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine_loader" wineboot -i >/dev/null 2>&1 || true
+fi
+trap '"${WINELOADER%/*}/wineserver" -k >/dev/null 2>&1 || true' EXIT
+
+windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+
+# A report made comparable: no CR before the line ends, no elapsed time.
+report_of() {
+    sed -E -e 's/\r$//' -e 's/completed\. \([0-9]+\.[0-9]+sec\)/completed. (TIME)/'
+}
+
+export SOURCE_DATE_EPOCH=1131580800
+args=(-mode:27 -chku1:Intro)
+
+rm -rf "$work/native" "$work/windows"
+mkdir -p "$work/native" "$work/windows"
+cp "$examples"/song.3g2 "$examples"/config.txt "$examples"/description.txt "$examples"/jacket.jpg "$work/native/"
+cp "$work/native/"* "$work/windows/"
+
+"$native" "$work/native/song.3g2" "${args[@]}" </dev/null | report_of | sed "s#$work/native/#DIR#g" > "$work/native.txt"
+"$wine_loader" "$win64" "$(windows_path "$work/windows/song.3g2")" "${args[@]}" </dev/null | report_of \
+    | sed "s#$(windows_path "$work/windows/" | sed 's/\\/\\\\/g')#DIR#g" > "$work/windows.txt"
+
+[ -f "$work/windows/song.kmf" ] || fail "the Windows build wrote no package"
+cmp "$work/native/song.kmf" "$work/windows/song.kmf" || fail "packages differ between the native and the Windows build"
+diff -u "$work/native.txt" "$work/windows.txt" || fail "reports differ between the native and the Windows build"
+grep -q 'music.3g2,' <(tar -xOf "$work/windows/song.kmf" index.txt) || fail "index.txt of the Windows package lacks the music"
+
+# ---- tessaryn.ini beside the .exe ----
+rm -rf "$work/ini"
+mkdir -p "$work/ini/bin" "$work/ini/song"
+cp "$win64" "$work/ini/bin/tessaryn.exe"
+printf 'MUSIC_FILENAME=track.3g2\r\nCHECK_HITKEY=0\r\n' > "$work/ini/bin/tessaryn.ini"
+cp "$examples/song.3g2" "$work/ini/song/"
+(cd "$work" && "$wine_loader" "$work/ini/bin/tessaryn.exe" "$(windows_path "$work/ini/song/song.3g2")" -mode:2 </dev/null) \
+    | report_of > "$work/ini.txt"
+grep -q '^ notice: tessaryn.ini was read$' "$work/ini.txt" || fail "tessaryn.ini beside the .exe was not read"
+tar -tf "$work/ini/song/song.kmf" | grep -qx 'track.3g2' || fail "MUSIC_FILENAME from tessaryn.ini was not used"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "the Windows build packs byte for byte as the native one"
