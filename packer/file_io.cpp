@@ -53,6 +53,8 @@ bool isRegular(std::FILE* file, uint64_t* length) {
 
 }  // namespace
 
+bool isRegularFile(std::FILE* file) { return isRegular(file, nullptr); }
+
 std::optional<FileIdentity> identityOfPath(const std::string& path) {
 #ifdef _WIN32
     HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -19,6 +19,9 @@ struct FileIdentity {
 
 std::optional<FileIdentity> identityOfPath(const std::string& path);
 
+// True for a regular file; folders and devices opened by name are not.
+bool isRegularFile(std::FILE* file);
+
 class InputFile {
 public:
     InputFile() = default;

@@ -1,12 +1,11 @@
 #include "packer/settings.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "packer/command_line.h"
+#include "packer/file_io.h"
 #include "packer/paths.h"
 #include "packer/run_state.h"
 
@@ -87,17 +86,6 @@ LineResult readSettingLine(char* line) {
     return LineResult::Continue;
 }
 
-// A folder or a device of that name is not a settings file.
-bool isRegularFile(std::FILE* file) {
-#ifdef _WIN32
-    struct _stat64 st;
-    return _fstat64(_fileno(file), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
-#else
-    struct stat st;
-    return fstat(fileno(file), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
-#endif
-}
-
 }  // namespace
 
 std::string settingsPath(const char* programPath) {
@@ -107,7 +95,7 @@ std::string settingsPath(const char* programPath) {
 int readSettings(const char* programPath) {
     std::FILE* file = std::fopen(settingsPath(programPath).c_str(), "r");
     if (!file) return 1;
-    if (!isRegularFile(file)) {
+    if (!isRegularFile(file)) {  // a folder or a device of that name is not a settings file
         std::fclose(file);
         return 1;
     }

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Every check of the project, from a clean checkout and without a terminal:
+# installs the Debian packages the tests need (when run as root), builds every
+# preset and runs every test — unit and end-to-end (GNU tar, ffmpeg), the
+# sanitizer build, the fuzz smoke runs, the Windows builds (the 64-bit one
+# under Wine) — and the benchmarks once.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 ffmpeg tar coreutils)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    if [ "$(id -u)" -eq 0 ]; then
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq </dev/null
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+    else
+        echo "Missing Debian packages: ${missing[*]}" >&2
+        echo "Run this script as root to install them, or install them yourself." >&2
+        exit 1
+    fi
+fi
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "Windows builds (i686 release target, x86_64 for Wine)"
+cmake --workflow --preset win32
+cmake --workflow --preset win64
+
+step "Native build: unit, end-to-end and Wine tests"
+cmake --workflow --preset default
+ctest --preset default
+
+step "AddressSanitizer and UndefinedBehaviorSanitizer build: unit and end-to-end tests"
+cmake --workflow --preset asan
+ctest --preset asan -LE wine
+
+step "Fuzz smoke runs"
+cmake --workflow --preset fuzz
+ctest --preset fuzz
+
+step "Benchmarks"
+cmake --workflow --preset bench
+build/bench/bench/packer_bench --benchmark_min_time=0.05
+
+step "All checks passed"
