@@ -1,5 +1,6 @@
 #include "packer/conditioner/fragments.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "packer/conditioner/pieces.h"
@@ -194,7 +195,7 @@ void moveRunOffsetsToOutput(uint8_t* buffer, uint32_t from, uint32_t to, int32_t
     }
 }
 
-void recutRuns(ConditionerContext& context, OutputFile& output, uint32_t size, const PlainFragment& fragment) {
+void recutRuns(ConditionerContext& context, OutputFile& output, const PlainFragment& fragment) {
     uint8_t* buffer = context.buffer;
     const uint64_t base = baseDataOffsetOf(buffer, fragment.tfhd);
     const uint32_t firstData = static_cast<uint32_t>(base) + readU32(buffer + fragment.firstRun.offset + 16);
@@ -207,7 +208,8 @@ void recutRuns(ConditionerContext& context, OutputFile& output, uint32_t size, c
     box::addU32(buffer, growth);
     box::addU32(buffer + fragment.traf.offset, growth);
     moveRunOffsetsToOutput(buffer, fragment.firstRun.offset, runsEnd, context.shift);
-    output.write(buffer, size + growth);
+    assert(runsEnd == readU32(buffer) && "written fragment differs from its declared size");
+    output.write(buffer, runsEnd);
 }
 
 }  // namespace
@@ -221,7 +223,7 @@ void ConditionMovieFragment(ConditionerContext& context, OutputFile& output, uin
     PlainFragment fragment;
     if (g_run.hasMode(ModeFlag::REFRAGMENT) && isPlainFragment(context.buffer, size, fragment) &&
         recutSize(context, fragment) <= kWorkBufferSize) {
-        recutRuns(context, output, size, fragment);
+        recutRuns(context, output, fragment);
     } else {
         keepRuns(context, output, size, traf);
     }

@@ -1,5 +1,6 @@
 #include "packer/conditioner/movie_box.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -208,9 +209,12 @@ void rebuildMovieBox(ConditionerContext& context, OutputFile& output, uint32_t s
 
     // Everything up to the stbl header, the new tables, then all that follows
     // the old stbl (boxes behind it in minf and mdia, the track and movie tails).
-    output.write(buffer, plan.stbl.offset + box::kHeaderSize);
+    const uint32_t head = plan.stbl.offset + box::kHeaderSize;
+    const uint32_t tail = size - plan.stbl.end();
+    assert(head + tablesSize + tail == readU32(buffer) && "written movie box differs from its declared size");
+    output.write(buffer, head);
     output.write(buffer + kTableAreaOffset, tablesSize);
-    output.write(buffer + plan.stbl.end(), size - plan.stbl.end());
+    output.write(buffer + plan.stbl.end(), tail);
     std::printf("%luHz (%lusamples)\n", static_cast<unsigned long>(context.timescale),
                 static_cast<unsigned long>(context.sampleDelta));
 }

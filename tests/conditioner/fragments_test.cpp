@@ -152,18 +152,7 @@ TEST_F(FragmentsTest, TheIndexKeepsEveryEntryOfALongTrack) {
     EXPECT_TRUE(testtrack::checkFragmentIndex(track, 1024).empty());
 }
 
-// Fragments in other layouts keep their runs, still point at their own media
-// data, and add nothing to the index.
-TEST_F(FragmentsTest, AFragmentWithBoxesBehindItsRunsKeepsThemAndItsRuns) {
-    Built built = fragmentedTrack(0, {{30, 20}});
-    const std::size_t traf = findBox(built.bytes, "traf");
-    editFragment(built.bytes, traf + u32At(built.bytes, traf), 0, {0, 0, 0, 8, 'f', 'r', 'e', 'e'});
-    testtrack::Track track = testtrack::readTrack(conditioning::condition(built.bytes).track);
-    EXPECT_EQ(testtrack::runCounts(track.fragments.at(0)), (std::vector<uint32_t>{30, 20}));
-    EXPECT_FALSE(track.index);
-    EXPECT_TRUE(testtrack::checkSampleBytes(track, built.frames()).empty());
-}
-
+// Fragments in other layouts keep their runs and still point at their own media data.
 TEST_F(FragmentsTest, AFragmentWithoutBaseDataOffsetIsWrittenUnchanged) {
     Built built = fragmentedTrack(0, {{30, 20}});
     const std::size_t moof = findBox(built.bytes, "moof");

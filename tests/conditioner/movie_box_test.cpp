@@ -92,25 +92,6 @@ TEST_F(MovieBoxTest, MediaDataInFrontOfTheMovieBoxKeepsItsSamples) {
     EXPECT_TRUE(testtrack::checkSampleBytes(track, testtrack::framesUsed(built.stream, built.layout)).empty());
 }
 
-TEST_F(MovieBoxTest, BoxesBehindTheSampleTableAreKept) {
-    Built built = movieTrack(22050, 50);
-    std::vector<uint8_t>& bytes = built.bytes;
-    const std::size_t stbl = findBox(bytes, "stbl");
-    const std::vector<uint8_t> freeBox = {0, 0, 0, 12, 'f', 'r', 'e', 'e', 1, 2, 3, 4};
-    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(stbl + u32At(bytes, stbl)), freeBox.begin(), freeBox.end());
-    for (const char* container : {"moov", "trak", "mdia", "minf"}) {
-        const std::size_t at = findBox(bytes, container);
-        putU32(bytes, at, u32At(bytes, at) + 12);
-    }
-    const std::size_t stco = findBox(bytes, "stco");
-    putU32(bytes, stco + 16, u32At(bytes, stco + 16) + 12);
-
-    testtrack::Track track = testtrack::readTrack(conditioning::condition(bytes).track);
-    EXPECT_TRUE(track.problems.empty()) << track.report();
-    EXPECT_NE(findBox(track.bytes, "free"), SIZE_MAX);
-    EXPECT_TRUE(testtrack::checkSampleBytes(track, testtrack::framesUsed(built.stream, built.layout)).empty());
-}
-
 TEST_F(MovieBoxTest, ATimeTableWithoutEntriesGivesNoChunks) {
     Built built = movieTrack(22050, 0);
     conditioning::Result result = conditioning::condition(built.bytes);
