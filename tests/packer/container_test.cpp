@@ -56,14 +56,6 @@ std::vector<MemberSlot> fullMemberTable() {
     };
 }
 
-const char kFullIndexText[] =
-    "KDDIMU01\r\n"
-    "config.txt,0       ,60,text/plain\r\n"
-    "music.3g2,1024    ,300072,audio/3gpp2\r\n"
-    "jacket.jpg,302080  ,10000,image/jpeg\r\n"
-    "description.txt,312832  ,200,text/plain\r\n"
-    "wallpaper.jpg,313856  ,20000,image/jpeg\r\n";
-
 class ScopedEpoch {
 public:
     explicit ScopedEpoch(const char* value) {
@@ -167,7 +159,7 @@ TEST(OctalFields, FixedDigitsWithLeadingZerosAndNoOverflow) {
 
 TEST(IndexText, FullPackageGivesTheKnownText) {
     std::string text = buildIndexText(fullMemberTable());
-    EXPECT_EQ(text, kFullIndexText);
+    EXPECT_EQ(text, packertest::kWorkedExampleIndexText);
     EXPECT_EQ(text.size(), 204u);
 }
 
@@ -192,7 +184,7 @@ TEST(IndexText, OnlyTheDefaultConfig) {
 TEST(IndexText, RowsAfterTheEndRowAreNotListed) {
     std::vector<MemberSlot> members = fullMemberTable();
     members.push_back(slot("stray.bin", 5, 0, "x/y", MemberKind::Description));
-    EXPECT_EQ(buildIndexText(members), kFullIndexText);
+    EXPECT_EQ(buildIndexText(members), packertest::kWorkedExampleIndexText);
 }
 
 TEST(IndexText, LongestAllowedNameFitsItsLineAndLongerNamesAreCut) {

@@ -96,14 +96,6 @@ Header headerAt(const std::string& package, std::size_t pos) {
 
 std::string zeros(std::size_t count) { return std::string(count, '\0'); }
 
-const char kIndexOfFullPackage[] =
-    "KDDIMU01\r\n"
-    "config.txt,0       ,60,text/plain\r\n"
-    "music.3g2,1024    ,300072,audio/3gpp2\r\n"
-    "jacket.jpg,302080  ,10000,image/jpeg\r\n"
-    "description.txt,312832  ,200,text/plain\r\n"
-    "wallpaper.jpg,313856  ,20000,image/jpeg\r\n";
-
 void writeFullSet(const TempFolder& folder) {
     writeFile(folder / "song.3g2", fakeTrack(300072));
     writeFile(folder / "config.txt", "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n002.000,005.000\r\n" + filler(13) + "\r\n");
@@ -130,7 +122,7 @@ TEST(PackerRun, AllFiveMembersLaidOutBlockByBlock) {
 
     std::string package = readFile(folder / "song.kmf");
     ASSERT_EQ(package.size(), 336896u);
-    EXPECT_EQ(package.substr(512, 204), kIndexOfFullPackage);
+    EXPECT_EQ(package.substr(512, 204), packertest::kWorkedExampleIndexText);
     EXPECT_EQ(package.substr(512 + 204, 512 - 204), zeros(512 - 204));
     EXPECT_EQ(package.substr(148, 8), std::string("010416\0\0", 8));
 

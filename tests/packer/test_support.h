@@ -1,49 +1,44 @@
-// Small helpers for the packer's tests: temporary folders and whole-file I/O.
+// The packer tests' view of the shared test files helpers: folders addressed
+// with "/", and whole files as text.
 #pragma once
 
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "tests/tools/test_files.h"
 
 namespace packertest {
 
-// A fresh folder that is removed with everything in it at the end of the test.
-class TempFolder {
+class TempFolder : public testenv::TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tessaryn-test-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        path_ = mkdtemp(name.data()) ? std::string(name.data()) : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
+    TempFolder() : testenv::TempFolder("tessaryn-test") {}
+    std::string operator/(const std::string& name) const { return file(name); }
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+inline void writeFile(const std::string& path, const std::string& bytes) { testenv::writeFile(path, bytes); }
+
+// Anything at the path: a file, a folder or a device.
+inline bool fileExists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
 }
 
+// The whole file as text; empty when there is no such file.
 inline std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!testenv::fileExists(path)) return std::string();
+    std::vector<uint8_t> bytes = testenv::readFile(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-inline bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+// index.txt of the worked example: all five members, the track conditioned to 300,072 bytes.
+inline const char kWorkedExampleIndexText[] =
+    "KDDIMU01\r\n"
+    "config.txt,0       ,60,text/plain\r\n"
+    "music.3g2,1024    ,300072,audio/3gpp2\r\n"
+    "jacket.jpg,302080  ,10000,image/jpeg\r\n"
+    "description.txt,312832  ,200,text/plain\r\n"
+    "wallpaper.jpg,313856  ,20000,image/jpeg\r\n";
 
 }  // namespace packertest
