@@ -31,26 +31,37 @@ void prepareRun(uint8_t mode, uint8_t clips) {
     }
 }
 
-bool isBoxAt(const std::string& track, size_t at, size_t* size) {
-    if (track.size() - at < box::kHeaderSize) return false;
+bool isBoxAt(const std::string& track, size_t at, size_t end, size_t* size) {
+    if (end - at < box::kHeaderSize) return false;
     *size = box::readU32(reinterpret_cast<const uint8_t*>(track.data()) + at);
-    return *size >= box::kHeaderSize && *size <= track.size() - at;
+    return *size >= box::kHeaderSize && *size <= end - at;
+}
+
+// Whole boxes from the front up to `end`, then fewer bytes than a box header
+// (copied from behind the input's last box).
+bool isWholeBoxesUpTo(const std::string& track, size_t end) {
+    size_t at = 0;
+    size_t size = 0;
+    while (isBoxAt(track, at, end, &size)) at += size;
+    return end - at < box::kHeaderSize;
+}
+
+// Where an index appended by the conditioner starts: its last four bytes give
+// its size, which is how a reader finds it from the end.
+size_t startOfTrailingIndex(const std::string& track) {
+    if (track.size() < 16) return track.size();
+    const size_t size = box::readU32(reinterpret_cast<const uint8_t*>(track.data()) + track.size() - 4);
+    if (size < 16 || size > track.size() || track.compare(track.size() - size + 4, 4, "mfra") != 0)
+        return track.size();
+    return track.size() - size;
 }
 
 // The written track must consist of whole top-level boxes. Up to 7 bytes copied
 // from behind the input's last box may follow them, or stand in front of the new
-// index, which ends the track.
+// index, which ends the track. Those bytes may look like a box header, so the
+// index is found from the end rather than by walking onto it.
 bool isWholeBoxes(const std::string& track) {
-    size_t at = 0;
-    size_t size = 0;
-    while (isBoxAt(track, at, &size)) at += size;
-    if (track.size() - at < box::kHeaderSize) return true;
-    for (size_t junk = 1; junk < box::kHeaderSize; ++junk) {
-        if (isBoxAt(track, at + junk, &size) && track.compare(at + junk + 4, 4, "mfra") == 0 &&
-            at + junk + size == track.size())
-            return true;
-    }
-    return false;
+    return isWholeBoxesUpTo(track, track.size()) || isWholeBoxesUpTo(track, startOfTrailingIndex(track));
 }
 
 }  // namespace
