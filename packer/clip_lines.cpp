@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "packer/command_line.h"
 #include "packer/run_state.h"
 
 namespace {
@@ -34,37 +35,30 @@ LineText lineBetween(const uint8_t* bytes, uint32_t begin, uint32_t end) {
     return LineText{bytes + begin, end - begin};
 }
 
-// Reads the numbers of "%u.%u,%u.%u" as the usual scanning rules do: blanks
-// before each number are skipped, a sign is taken, digits run to the first
-// non-digit, and each separator must follow where the pattern has it. Numbers
-// past the first mismatch stay 0.
+// Reads the numbers of "%u.%u,%u.%u" as the usual scanning rules do: each
+// number is read as the packer reads every decimal, and each separator must
+// follow where the pattern has it. Numbers past the first mismatch stay 0.
 class RangeScanner {
 public:
-    explicit RangeScanner(LineText line) : at_(line.begin), end_(line.begin + line.length) {}
+    explicit RangeScanner(LineText line)
+        : at_(reinterpret_cast<const char*>(line.begin)), end_(at_ + line.length) {}
 
     bool number(uint32_t* value) {
-        while (at_ < end_ && isBlank(*at_)) ++at_;
-        bool negative = at_ < end_ && *at_ == '-';
-        if (at_ < end_ && (*at_ == '-' || *at_ == '+')) ++at_;
-        if (at_ >= end_ || !isDigit(*at_)) return false;
-        uint32_t read = 0;
-        for (; at_ < end_ && isDigit(*at_); ++at_) read = read * 10u + static_cast<uint32_t>(*at_ - '0');
-        *value = negative ? 0u - read : read;
+        const char* stop = scanDecimal(at_, end_, value);
+        if (!stop) return false;
+        at_ = stop;
         return true;
     }
 
     bool literal(char expected) {
-        if (at_ >= end_ || *at_ != static_cast<uint8_t>(expected)) return false;
+        if (at_ >= end_ || *at_ != expected) return false;
         ++at_;
         return true;
     }
 
 private:
-    static bool isBlank(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-    static bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
-
-    const uint8_t* at_;
-    const uint8_t* end_;
+    const char* at_;
+    const char* end_;
 };
 
 void readClipLine(ClipRange& clip, LineText line) {

@@ -48,13 +48,21 @@ void applyOption(const char* argument) {
 
 }  // namespace
 
+const char* scanDecimal(const char* at, const char* end, uint32_t* value) {
+    while (at < end && isBlank(*at)) ++at;
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
+    if (at >= end || !isDigit(*at)) return nullptr;
+    uint32_t read = 0;
+    for (; at < end && isDigit(*at); ++at) read = read * 10u + static_cast<uint32_t>(*at - '0');
+    *value = negative ? 0u - read : read;
+    return at;
+}
+
 uint32_t readDecimal(const char* text) {
-    while (isBlank(*text)) ++text;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
     uint32_t value = 0;
-    for (; isDigit(*text); ++text) value = value * 10u + static_cast<uint32_t>(*text - '0');
-    return negative ? 0u - value : value;
+    scanDecimal(text, text + std::strlen(text), &value);
+    return value;
 }
 
 void stripQuotes(char* name) {

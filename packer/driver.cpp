@@ -116,15 +116,22 @@ void writeBlockPadding(OutputFile& output, uint32_t size) {
     if (used != 0) output.writeZeros(kBlockSize - used);
 }
 
+// Once a member's data is in place: its header, with the size it ended up
+// with, and the position of the next member.
+void closeMember(Package& package, MemberSlot& member) {
+    const uint32_t size = static_cast<uint32_t>(member.size);
+    writeMemberHeader(package.output, member.name, package.pos, size);
+    member.offset = static_cast<int32_t>(package.pos - kFirstMemberPos);
+    package.pos += kBlockSize + roundUpToBlock(size);
+}
+
 void storeDefaultConfig(Package& package, MemberSlot& member) {
     std::printf("created: %s\n", member.sourcePath.c_str());
     package.output.seek(uint64_t{package.pos} + kBlockSize);
     package.output.write(kDefaultConfig, kDefaultConfigSize);
     writeBlockPadding(package.output, kDefaultConfigSize);
     member.size = static_cast<int32_t>(kDefaultConfigSize);
-    writeMemberHeader(package.output, member.name, package.pos, kDefaultConfigSize);
-    member.offset = static_cast<int32_t>(package.pos - kFirstMemberPos);
-    package.pos += kBlockSize + roundUpToBlock(kDefaultConfigSize);
+    closeMember(package, member);
 }
 
 // One read of the whole source into the WorkBuffer and one write of it. False
@@ -159,7 +166,6 @@ bool storeMusic(Package& package, InputFile& input, MemberSlot& member) {
         return false;
     }
     member.size = static_cast<int32_t>(conditionedSize);
-    writeMemberHeader(package.output, member.name, package.pos, static_cast<uint32_t>(member.size));
     package.output.seek(uint64_t{dataPos} + static_cast<uint32_t>(member.size));
     writeBlockPadding(package.output, static_cast<uint32_t>(member.size));
     return true;
@@ -190,8 +196,6 @@ bool packMember(Package& package, MemberSlot& member) {
     }
     uint32_t length = static_cast<uint32_t>(input.length());
     reportInput(member.sourcePath, length);
-    writeMemberHeader(package.output, member.name, package.pos, length);
-    member.offset = static_cast<int32_t>(package.pos - kFirstMemberPos);
     member.size = static_cast<int32_t>(length);
     input.seek(0);
     package.output.seek(uint64_t{package.pos} + kBlockSize);
@@ -203,7 +207,7 @@ bool packMember(Package& package, MemberSlot& member) {
         member.size = 0;  // the next member takes this place
         return true;
     }
-    package.pos += kBlockSize + roundUpToBlock(static_cast<uint32_t>(member.size));
+    closeMember(package, member);
     return true;
 }
 

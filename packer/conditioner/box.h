@@ -22,6 +22,13 @@ inline void writeU32(uint8_t* p, uint32_t value) {
     p[3] = static_cast<uint8_t>(value);
 }
 
+// Writes a box header (size, then type) at `to`; returns where its body starts.
+inline uint8_t* writeHeader(uint8_t* to, uint32_t size, const char (&type)[5]) {
+    writeU32(to, size);
+    std::memcpy(to + 4, type, 4);
+    return to + kHeaderSize;
+}
+
 inline void addU32(uint8_t* p, uint32_t delta) { writeU32(p, readU32(p) + delta); }
 
 inline bool typeIs(const uint8_t* typeField, const char (&type)[5]) { return std::memcmp(typeField, type, 4) == 0; }

@@ -65,8 +65,7 @@ IoedBox makeIoedBox() {
     }
     const uint32_t flagWord = (g_run.chkufrFlag & 1) ? 0 : 1;
     uint8_t* b = ioed.bytes;
-    writeU32(b, ioed.size);
-    std::memcpy(b + 4, "uuidioed", 8);
+    std::memcpy(box::writeHeader(b, ioed.size, "uuid"), "ioed", 4);
     std::memcpy(b + 12, kUuidTail, sizeof kUuidTail);
     writeU32(b + 24, flagWord);
     writeU32(b + 28, flagWord);

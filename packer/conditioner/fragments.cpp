@@ -1,7 +1,6 @@
 #include "packer/conditioner/fragments.h"
 
 #include <cassert>
-#include <cstring>
 
 #include "packer/conditioner/pieces.h"
 #include "packer/run_state.h"
@@ -160,8 +159,7 @@ void collectSampleSizes(ConditionerContext& context, const PlainFragment& fragme
 }
 
 uint8_t* writeRun(uint8_t* to, uint32_t samples, uint32_t dataOffset, const uint32_t* sizes) {
-    writeU32(to, kPlainRunHeaderSize + 4 * samples);
-    std::memcpy(to + 4, "trun", 4);
+    box::writeHeader(to, kPlainRunHeaderSize + 4 * samples, "trun");
     writeU32(to + 8, kPlainRunFlags);
     writeU32(to + 12, samples);
     writeU32(to + 16, dataOffset);

@@ -20,7 +20,6 @@ struct SampleTablePlan {
     uint32_t sampleDelta = 0;
     uint32_t sampleCount = 0;  // N: the samples the movie box holds
     uint32_t chunkCount = 0;   // K: the one-second chunks they are cut into
-    uint32_t tablesSize = 0;
 };
 
 uint32_t stscSize(uint32_t chunks) { return 16 + 12 * chunks; }
@@ -82,9 +81,7 @@ bool tablesFitTableArea(SampleTablePlan& plan) {
     plan.chunkCount = CountPieces(PieceClock{plan.timescale, plan.sampleDelta}, plan.sampleCount);
     uint64_t size = uint64_t{plan.stsd.size} + plan.stts.size + plan.stsz.size + 16 + 12 * uint64_t{plan.chunkCount} +
                     2 * (16 + 4 * uint64_t{plan.chunkCount});
-    if (size > kWorkBufferSize - kTableAreaOffset) return false;
-    plan.tablesSize = static_cast<uint32_t>(size);
-    return true;
+    return size <= kWorkBufferSize - kTableAreaOffset;
 }
 
 // Finds and checks every box the rebuild reads. A movie box that fails any check
@@ -102,11 +99,10 @@ uint8_t* copyBox(uint8_t* to, const uint8_t* buffer, Span from) {
 }
 
 uint8_t* startFullBox(uint8_t* to, uint32_t size, const char (&type)[5], uint32_t entries) {
-    writeU32(to, size);
-    std::memcpy(to + 4, type, 4);
-    writeU32(to + 8, 0);
-    writeU32(to + 12, entries);
-    return to + 16;
+    to = box::writeHeader(to, size, type);
+    writeU32(to, 0);  // version 0, flags 0
+    writeU32(to + 4, entries);
+    return to + 8;
 }
 
 // The new sample-to-chunk table: one entry (first chunk, samples, description 1)
@@ -163,7 +159,7 @@ void moveChunkOffsetsToOutput(uint8_t* chunkOffsets, uint32_t chunks, const Cond
 }
 
 void readSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
-    context.sampleSizes.resize(count + 2);
+    context.sampleSizes.resize(count);
     const uint8_t* sizes = context.buffer + stsz.offset + 20;
     for (uint32_t i = 0; i < count; ++i) context.sampleSizes[i] = readU32(sizes + 4 * i);
 }
