@@ -6,17 +6,9 @@
 
 #include "packer/conditioner/pieces.h"
 #include "tests/conditioner/conditioning.h"
+#include "tests/tools/track_checks.h"
 
 namespace {
-
-std::vector<uint32_t> cutAll(PieceClock clock, uint32_t total) {
-    std::vector<uint32_t> pieces;
-    for (uint32_t taken = 0; taken < total;) {
-        pieces.push_back(CutOneSecond(clock, static_cast<uint32_t>(pieces.size() + 1), taken, total));
-        taken += pieces.back();
-    }
-    return pieces;
-}
 
 struct CutCase {
     uint32_t timescale;
@@ -29,7 +21,7 @@ class CutOneSecondTest : public testing::TestWithParam<CutCase> {};
 
 TEST_P(CutOneSecondTest, CutsOnWholeSecondsAndJoinsShortTails) {
     const CutCase& c = GetParam();
-    EXPECT_EQ(cutAll({c.timescale, c.delta}, c.total), c.pieces);
+    EXPECT_EQ(testtrack::oneSecondPieces(c.total, c.timescale, c.delta), c.pieces);
     EXPECT_EQ(CountPieces({c.timescale, c.delta}, c.total), c.pieces.size());
 }
 

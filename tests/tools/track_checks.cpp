@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "packer/conditioner/pieces.h"
+
 namespace testtrack {
 namespace {
 
@@ -160,14 +162,9 @@ SampleLocation locateSample(const Track& track, uint32_t sample) {
 
 std::vector<uint32_t> oneSecondPieces(uint32_t count, uint32_t timescale, uint32_t sampleDelta) {
     std::vector<uint32_t> pieces;
-    uint64_t taken = 0;
-    for (uint64_t second = 1; taken < count; ++second) {
-        uint64_t boundary = second * timescale / sampleDelta;
-        uint64_t piece = boundary > taken ? boundary - taken : 0;
-        if (taken + piece > count) piece = count - taken;
-        if (count - taken - piece < 3) piece = count - taken;
-        pieces.push_back(static_cast<uint32_t>(piece));
-        taken += piece;
+    for (uint32_t taken = 0; taken < count; taken += pieces.back()) {
+        const uint32_t piece = static_cast<uint32_t>(pieces.size() + 1);
+        pieces.push_back(CutOneSecond(PieceClock{timescale, sampleDelta}, piece, taken, count));
     }
     return pieces;
 }

@@ -34,8 +34,8 @@ struct SampleLocation {
 };
 SampleLocation locateSample(const Track& track, uint32_t sample);
 
-// How `count` samples are cut into pieces of about one second: boundaries on
-// whole seconds from the first sample, and a tail under 3 samples joins the last piece.
+// How the packer cuts `count` samples into pieces of about one second (its cut,
+// whose boundaries the unit tests pin), as a list to compare what a track holds with.
 std::vector<uint32_t> oneSecondPieces(uint32_t count, uint32_t timescale, uint32_t sampleDelta);
 
 // The sample count of each of a fragment's runs.

@@ -112,22 +112,4 @@ TEST(TrackReader, SurvivesTruncatedAndScribbledTracks) {
     }
 }
 
-struct PieceCase {
-    uint32_t count;
-    uint32_t timescale;
-    std::vector<uint32_t> pieces;
-};
-
-class OneSecondPieces : public testing::TestWithParam<PieceCase> {};
-
-TEST_P(OneSecondPieces, FollowWholeSecondsWithShortTailsJoined) {
-    const PieceCase& c = GetParam();
-    EXPECT_EQ(testtrack::oneSecondPieces(c.count, c.timescale, 1024), c.pieces);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rates, OneSecondPieces,
-                         testing::Values(PieceCase{100, 22050, {21, 22, 21, 22, 14}}, PieceCase{45, 22050, {21, 24}},
-                                         PieceCase{50, 22050, {21, 22, 7}}, PieceCase{100, 44100, {43, 43, 14}},
-                                         PieceCase{100, 48000, {46, 47, 7}}, PieceCase{2, 22050, {2}}, PieceCase{0, 22050, {}}));
-
 }  // namespace
