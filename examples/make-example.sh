@@ -6,6 +6,7 @@
 #   config.txt       no link URL, one clip from 2 s to 5 s
 #   description.txt  the eight lines of the song's metadata
 #   jacket.jpg       a 96x96 test pattern
+#   wallpaper.jpg    a 240x320 test pattern
 # Needs ffmpeg and the make_track tool (built with the tests; MAKE_TRACK may name it).
 set -eu
 
@@ -38,5 +39,7 @@ printf '%s\r\n' \
 
 ffmpeg -nostdin -v error -y -f lavfi -i 'testsrc=size=96x96:rate=1' -frames:v 1 -q:v 4 \
     -fflags +bitexact -flags +bitexact "$here/jacket.jpg"
+ffmpeg -nostdin -v error -y -f lavfi -i 'testsrc2=size=240x320:rate=1' -frames:v 1 -q:v 5 \
+    -fflags +bitexact -flags +bitexact "$here/wallpaper.jpg"
 
 echo "examples regenerated in $here"
