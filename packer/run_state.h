@@ -56,6 +56,7 @@ namespace ClipState {
 constexpr int8_t Unused = 0;
 constexpr int8_t Enabled = 1;
 constexpr int8_t Located = 2;
+constexpr int8_t OutOfReach = 3;  // starts where the ioed slot's one-byte numbers can't name it
 }  // namespace ClipState
 
 constexpr int kClipCount = 3;

@@ -18,9 +18,9 @@ constexpr uint32_t kTableAreaOffset = 0x300000;
 struct IndexEntry {
     uint32_t time = 0;        // presentation time of the run's first sample
     uint32_t moofOffset = 0;  // output offset of the run's moof
-    uint8_t trackFragment = 1;
-    uint8_t runNumber = 0;
-    uint8_t sampleNumber = 1;
+    uint32_t trackFragment = 1;
+    uint32_t runNumber = 0;
+    uint32_t sampleNumber = 1;
 };
 
 struct ConditionerContext {

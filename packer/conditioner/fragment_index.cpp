@@ -1,35 +1,71 @@
 #include "packer/conditioner/fragment_index.h"
 
+#include <algorithm>
+
 using box::writeU32;
 
 namespace {
 
-constexpr uint32_t kEntrySize = 11;
 constexpr uint32_t kIndexFrameSize = 48;  // mfra and tfra headers, tfra fields, mfro
 
-uint8_t* putEntry(uint8_t* to, const IndexEntry& entry) {
+// How many bytes the tfra gives each of an entry's three numbers (track
+// fragment, run, sample): one while every value fits a byte, as the handset
+// expects, else the smallest of two or four that holds the largest.
+struct NumberWidths {
+    uint32_t trackFragment = 1;
+    uint32_t run = 1;
+    uint32_t sample = 1;
+
+    uint32_t entrySize() const { return 8 + trackFragment + run + sample; }
+    // The tfra's length-size bits: (bytes - 1) for each number, in two bits.
+    uint32_t lengthSizeWord() const { return (trackFragment - 1) << 4 | (run - 1) << 2 | (sample - 1); }
+};
+
+uint32_t widthFor(uint32_t largest) {
+    if (largest <= 0xFF) return 1;
+    if (largest <= 0xFFFF) return 2;
+    return 4;
+}
+
+NumberWidths widthsFor(const std::vector<IndexEntry>& entries) {
+    uint32_t trackFragment = 0, run = 0, sample = 0;
+    for (const IndexEntry& entry : entries) {
+        trackFragment = std::max(trackFragment, entry.trackFragment);
+        run = std::max(run, entry.runNumber);
+        sample = std::max(sample, entry.sampleNumber);
+    }
+    return NumberWidths{widthFor(trackFragment), widthFor(run), widthFor(sample)};
+}
+
+uint8_t* putNumber(uint8_t* to, uint32_t value, uint32_t width) {
+    for (uint32_t i = width; i-- > 0;) *to++ = static_cast<uint8_t>(value >> (8 * i));
+    return to;
+}
+
+uint8_t* putEntry(uint8_t* to, const IndexEntry& entry, const NumberWidths& widths) {
     writeU32(to, entry.time);
     writeU32(to + 4, entry.moofOffset);
-    to[8] = entry.trackFragment;
-    to[9] = entry.runNumber;
-    to[10] = entry.sampleNumber;
-    return to + kEntrySize;
+    to = putNumber(to + 8, entry.trackFragment, widths.trackFragment);
+    to = putNumber(to, entry.runNumber, widths.run);
+    return putNumber(to, entry.sampleNumber, widths.sample);
 }
 
 }  // namespace
 
 std::vector<uint8_t> BuildFragmentIndex(const std::vector<IndexEntry>& entries) {
+    const NumberWidths widths = widthsFor(entries);
     const uint32_t count = static_cast<uint32_t>(entries.size());
-    const uint32_t indexSize = count * kEntrySize + kIndexFrameSize;
+    const uint32_t entriesSize = count * widths.entrySize();
+    const uint32_t indexSize = entriesSize + kIndexFrameSize;
     std::vector<uint8_t> bytes(indexSize);
     uint8_t* to = box::writeHeader(bytes.data(), indexSize, "mfra");
-    to = box::writeHeader(to, count * kEntrySize + 24, "tfra");
-    writeU32(to, 0);       // version 0, flags 0
-    writeU32(to + 4, 1);   // track 1
-    writeU32(to + 8, 0);   // time and offset of 32 bits, one-byte numbers
+    to = box::writeHeader(to, entriesSize + 24, "tfra");
+    writeU32(to, 0);      // version 0, flags 0
+    writeU32(to + 4, 1);  // track 1
+    writeU32(to + 8, widths.lengthSizeWord());  // time and offset of 32 bits
     writeU32(to + 12, count);
     to += 16;
-    for (const IndexEntry& entry : entries) to = putEntry(to, entry);
+    for (const IndexEntry& entry : entries) to = putEntry(to, entry, widths);
     to = box::writeHeader(to, 16, "mfro");
     writeU32(to, 0);
     writeU32(to + 4, indexSize);

@@ -177,7 +177,7 @@ uint32_t writeOneSecondRuns(ConditionerContext& context, const PlainFragment& fr
         const uint32_t samples = CutOneSecond(clockOf(context), piece, taken, fragment.samples);
         const uint32_t* sizes = context.sampleSizes.data() + taken;
         to = writeRun(to, samples, dataPosition, sizes);
-        context.index.push_back(IndexEntry{context.runningTime, boxOffset, 1, static_cast<uint8_t>(piece), 1});
+        context.index.push_back(IndexEntry{context.runningTime, boxOffset, 1, piece, 1});
         LocateClips(context, boxOffset, piece, context.runningTime, samples);
         context.runningTime += samples * context.sampleDelta;
         for (uint32_t i = 0; i < samples; ++i) dataPosition += sizes[i];

@@ -51,6 +51,24 @@ bool readTimescale(const uint8_t* buffer, Span mdia, SampleTablePlan& plan) {
     return plan.timescale != 0;
 }
 
+// The samples the movie box holds are those of every time-to-sample entry:
+// encoders write a shorter last frame as an entry of its own. The chunk cut
+// and the clips use the first entry's duration.
+bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, SampleTablePlan& plan) {
+    if (!declaredEntriesFit(buffer, plan.stts, 12, 16, 8)) return false;
+    const uint32_t entries = readU32(buffer + plan.stts.offset + 12);
+    plan.sampleDelta = context.sampleDelta;
+    plan.sampleCount = 0;
+    if (entries == 0) return true;
+    plan.sampleDelta = readU32(buffer + plan.stts.offset + 20);
+    if (plan.sampleDelta == 0) return false;
+    uint64_t samples = 0;
+    for (uint32_t i = 0; i < entries; ++i) samples += readU32(buffer + plan.stts.offset + 16 + 8 * i);
+    if (samples > UINT32_MAX) return false;
+    plan.sampleCount = static_cast<uint32_t>(samples);
+    return true;
+}
+
 bool readSampleTables(const uint8_t* buffer, const ConditionerContext& context, SampleTablePlan& plan) {
     plan.stsd = box::findChild(buffer, plan.stbl, "stsd");
     plan.stts = box::findChild(buffer, plan.stbl, "stts");
@@ -59,19 +77,11 @@ bool readSampleTables(const uint8_t* buffer, const ConditionerContext& context, 
     if (!box::found(plan.stsd) || !box::found(plan.stts) || !box::found(plan.stsz) || !box::found(plan.stco))
         return false;
 
-    // Only the first time-to-sample entry counts: one constant sample duration.
-    if (!declaredEntriesFit(buffer, plan.stts, 12, 16, 8)) return false;
-    plan.sampleDelta = context.sampleDelta;
-    plan.sampleCount = 0;
-    if (readU32(buffer + plan.stts.offset + 12) != 0) {
-        plan.sampleCount = readU32(buffer + plan.stts.offset + 16);
-        plan.sampleDelta = readU32(buffer + plan.stts.offset + 20);
-        if (plan.sampleDelta == 0) return false;
-    }
+    if (!readTimeToSample(buffer, context, plan)) return false;
 
-    // One size per sample (no constant size), at least one per sample held.
+    // One size per sample (no constant size), exactly as many as stts counts.
     if (!declaredEntriesFit(buffer, plan.stsz, 16, 20, 4) || readU32(buffer + plan.stsz.offset + 12) != 0) return false;
-    if (readU32(buffer + plan.stsz.offset + 16) < plan.sampleCount) return false;
+    if (readU32(buffer + plan.stsz.offset + 16) != plan.sampleCount) return false;
 
     if (!declaredEntriesFit(buffer, plan.stco, 12, 16, 4)) return false;
     return plan.sampleCount == 0 || readU32(buffer + plan.stco.offset + 12) >= 1;
@@ -215,12 +225,6 @@ void rebuildMovieBox(ConditionerContext& context, OutputFile& output, uint32_t s
                 static_cast<unsigned long>(context.sampleDelta));
 }
 
-// Steps over the up to three 0x80 bytes that pad a descriptor length.
-uint32_t skipLengthPadding(const uint8_t* buffer, uint32_t position, uint32_t end) {
-    for (int i = 0; i < 3 && position < end && buffer[position] == 0x80; ++i) ++position;
-    return position;
-}
-
 // Where the esds box's type field stands inside stsd, or 0 when there is none.
 uint32_t findEsdsType(const uint8_t* buffer, Span stsd) {
     for (uint32_t at = stsd.offset + 8; at + 4 <= stsd.end(); ++at) {
@@ -229,22 +233,82 @@ uint32_t findEsdsType(const uint8_t* buffer, Span stsd) {
     return 0;
 }
 
+// Reads the descriptors of an esds box by their own rules, never past its end.
+// Every step fails (returns false) on a layout it doesn't understand.
+class DescriptorReader {
+public:
+    DescriptorReader(const uint8_t* buffer, uint32_t at, uint32_t end) : buffer_(buffer), at_(at), end_(end) {}
+
+    // A descriptor's tag and its length of 1 to 4 bytes, 7 bits each, the high
+    // bit saying that another byte follows.
+    bool enter(uint8_t tag) {
+        if (!has(1) || buffer_[at_++] != tag) return false;
+        for (int i = 0; i < 4; ++i) {
+            if (!has(1)) return false;
+            if ((buffer_[at_++] & 0x80) == 0) return true;
+        }
+        return false;
+    }
+
+    bool skip(uint32_t count) {
+        if (!has(count)) return false;
+        at_ += count;
+        return true;
+    }
+
+    bool readByte(uint8_t* value) {
+        if (!has(1)) return false;
+        *value = buffer_[at_++];
+        return true;
+    }
+
+    uint32_t position() const { return at_; }
+    bool has(uint32_t count) const { return at_ <= end_ && end_ - at_ >= count; }
+
+private:
+    const uint8_t* buffer_;
+    uint32_t at_;
+    uint32_t end_;
+};
+
+constexpr uint8_t kElementaryStreamTag = 0x03;
+constexpr uint8_t kDecoderConfigTag = 0x04;
+constexpr uint8_t kDependsOnStream = 0x80;
+constexpr uint8_t kHasUrl = 0x40;
+constexpr uint8_t kHasClockStream = 0x20;
+
+// Steps over the stream descriptor's id, flags and the optional fields they announce.
+bool skipStreamFields(DescriptorReader& reader) {
+    uint8_t flags = 0;
+    if (!reader.skip(2) || !reader.readByte(&flags)) return false;
+    if ((flags & kDependsOnStream) && !reader.skip(2)) return false;
+    uint8_t urlLength = 0;
+    if ((flags & kHasUrl) && (!reader.readByte(&urlLength) || !reader.skip(urlLength))) return false;
+    return !(flags & kHasClockStream) || reader.skip(2);
+}
+
+// Where the decoder configuration's maximum bitrate stands (the average
+// follows it), or 0 when the esds box isn't laid out as understood here.
+uint32_t findDeclaredBitrates(const uint8_t* buffer, Span stsd) {
+    const uint32_t type = findEsdsType(buffer, stsd);
+    if (type == 0) return 0;
+    const uint32_t esds = type - 4;
+    const uint32_t declared = readU32(buffer + esds);
+    if (declared < box::kHeaderSize + 4 || declared > stsd.end() - esds) return 0;
+    DescriptorReader reader(buffer, esds + box::kHeaderSize + 4, esds + declared);  // past version and flags
+    // Object type, stream type and the three-byte buffer size come before the bitrates.
+    if (!reader.enter(kElementaryStreamTag) || !skipStreamFields(reader) || !reader.enter(kDecoderConfigTag) ||
+        !reader.skip(5) || !reader.has(8))
+        return 0;
+    return reader.position();
+}
+
 }  // namespace
 
 void CamouflageBitrates(uint8_t* buffer, Span stsd, uint32_t cap) {
     if (cap == 0) return;
-    const uint32_t type = findEsdsType(buffer, stsd);
-    if (type == 0) return;
-    uint32_t end = stsd.end();
-    const uint32_t declared = readU32(buffer + type - 4);
-    if (declared >= box::kHeaderSize && declared <= end - (type - 4)) end = type - 4 + declared;
-
-    // The elementary stream descriptor's length, its id and flags, the decoder
-    // configuration's tag and length, object type, stream type, buffer size.
-    uint32_t at = skipLengthPadding(buffer, type + 9, end) + 5;
-    at = skipLengthPadding(buffer, at, end) + 6;
-    if (at > end || end - at < 8) return;
-
+    const uint32_t at = findDeclaredBitrates(buffer, stsd);
+    if (at == 0) return;
     uint8_t* maxBitrate = buffer + at;
     uint8_t* avgBitrate = buffer + at + 4;
     std::printf("max.%lubps ", static_cast<unsigned long>(readU32(maxBitrate)));

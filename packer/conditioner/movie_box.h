@@ -12,5 +12,6 @@
 void ConditionMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size);
 
 // Caps the decoder configuration's declared bitrates inside `stsd` at `cap`,
-// printing the values found. Does nothing when there is no esds or it is too short.
+// printing the values found. Does nothing when there is no esds or its
+// descriptors are not laid out as the MPEG-4 systems rules describe.
 void CamouflageBitrates(uint8_t* buffer, box::Span stsd, uint32_t cap);

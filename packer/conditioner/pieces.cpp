@@ -1,6 +1,15 @@
 #include "packer/conditioner/pieces.h"
 
+#include <cstdio>
+
 #include "packer/run_state.h"
+
+namespace {
+
+// Chunk, run and sample numbers are single bytes in the ioed slot.
+constexpr uint32_t kLargestSlotNumber = 255;
+
+}  // namespace
 
 uint32_t CutOneSecond(PieceClock clock, uint32_t piece, uint32_t taken, uint32_t total) {
     // 64 bits: piece × timescale overflows 32 bits on long runs at high rates.
@@ -23,13 +32,24 @@ void LocateClips(const ConditionerContext& context, uint32_t boxOffset, uint32_t
                  uint32_t samples) {
     const uint32_t delta = context.sampleDelta;
     const uint32_t endTime = startTime + samples * delta;
-    for (ClipRange& clip : g_run.clips) {
+    for (int number = 1; number <= kClipCount; ++number) {
+        ClipRange& clip = g_run.clips[number - 1];
         if (clip.state != ClipState::Enabled) continue;
         const uint32_t clipTime = clip.start * delta;
         if (clipTime < startTime || clipTime >= endTime) continue;
+        const uint32_t sampleNumber = clip.start - startTime / delta + 1;
+        // A wrapped number would start the ring tone at the wrong place; the
+        // user has to move such a clip.
+        if (piece > kLargestSlotNumber || sampleNumber > kLargestSlotNumber) {
+            std::printf(piece > kLargestSlotNumber ? "  error: clip %d lies beyond chunk 255\n"
+                                                   : "  error: clip %d lies beyond sample 255 of its chunk\n",
+                        number);
+            clip.state = ClipState::OutOfReach;
+            continue;
+        }
         clip.boxOffset = boxOffset;
         clip.runNumber = static_cast<uint8_t>(piece);
-        clip.sampleNumber = static_cast<uint8_t>(clip.start - startTime / delta + 1);
+        clip.sampleNumber = static_cast<uint8_t>(sampleNumber);
         clip.state = ClipState::Located;
     }
 }
