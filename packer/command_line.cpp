@@ -1,9 +1,10 @@
 #include "packer/command_line.h"
 
-#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "packer/clip_names.h"
 #include "packer/run_state.h"
 
 namespace {
@@ -15,12 +16,17 @@ bool startsWith(const char* argument, const char* prefix) {
     return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
 }
 
-// Strips the quotes before cutting to the slot's length, so that a quoted name of
-// full length keeps all of its characters.
-void nameClip(ClipRange& clip, const char* value) {
-    std::vector<char> name(value, value + std::strlen(value) + 1);
-    stripQuotes(name.data());
-    std::size_t length = std::min(std::strlen(name.data()), kMaxNameLength);
+// Strips the quotes, then takes the name into the handset's code page, then
+// cuts it to the slot's length on a character boundary, so that a quoted name
+// of full length keeps all of its characters.
+void nameClip(int number, const char* value) {
+    std::vector<char> quoted(value, value + std::strlen(value) + 1);
+    stripQuotes(quoted.data());
+    std::string name;
+    if (!toHandsetText(quoted.data(), &name))
+        std::printf(" notice: clip %d name can't be converted to CP932; kept as given\n", number);
+    ClipRange& clip = g_run.clips[number - 1];
+    const std::size_t length = lengthAtCharacterBoundary(name, kMaxNameLength);
     std::memcpy(clip.name, name.data(), length);
     clip.name[length] = '\0';
     clip.state = ClipState::Enabled;
@@ -36,11 +42,11 @@ void applyOption(const char* argument) {
     } else if (startsWith(argument, "-wall:")) {
         g_run.wallpaperPath = std::string(argument + 6);
     } else if (startsWith(argument, "-chku1:")) {
-        nameClip(g_run.clips[0], argument + 7);
+        nameClip(1, argument + 7);
     } else if (startsWith(argument, "-chku2:")) {
-        nameClip(g_run.clips[1], argument + 7);
+        nameClip(2, argument + 7);
     } else if (startsWith(argument, "-chku3:")) {
-        nameClip(g_run.clips[2], argument + 7);
+        nameClip(3, argument + 7);
     } else if (startsWith(argument, "-chkufr")) {
         g_run.chkufrFlag |= 1;
     }
