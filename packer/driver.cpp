@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,15 +13,20 @@
 #include "packer/console.h"
 #include "packer/container.h"
 #include "packer/file_io.h"
+#include "packer/help.h"
 #include "packer/paths.h"
 #include "packer/run_state.h"
 #include "packer/settings.h"
 
 namespace {
 
+#ifndef TESSARYN_PACKER_DATE
+#error "TESSARYN_PACKER_DATE (the packer's version, its build date as yyyymmdd) comes from the build"
+#endif
+
 // One literal, so that the name and the build date stay together in the
 // executable, where the frontend looks for them.
-const char kBanner[] = "Tessaryn (20051110)\n3GPP2 music track to KDDI Music File packer\n\n";
+const char kBanner[] = "Tessaryn (" TESSARYN_PACKER_DATE ")\n3GPP2 music track to KDDI Music File packer\n\n";
 const char kUsage[] = "tessaryn InputFile.3g2\n\nplease hit any key !!";
 const char kKeyPrompt[] = "please hit any key !!";
 const char kDefaultConfig[] = "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n";
@@ -46,10 +52,6 @@ void buildMemberTable() {
         MemberSlot{0, 0, "", "wallpaper.jpg", "image/jpeg", MemberKind::Wallpaper},
         MemberSlot{0, 0, "", "", "", MemberKind::End},
     };
-}
-
-void clearClipRanges() {
-    for (ClipRange& clip : g_run.clips) clip = ClipRange{};
 }
 
 MemberSlot* memberOfKind(MemberKind kind) {
@@ -234,23 +236,35 @@ void abandonPackage(Package& package, bool isRegularFile) {
     if (isRegularFile) removeFile(package.path);
 }
 
-void writePackage() {
+// True when the package was written whole.
+bool writePackage() {
     Package package;
     package.path = g_run.outputPath ? *g_run.outputPath : defaultOutputPath(g_run.inputPath);
     std::printf(" output: %s\n", package.path.c_str());
     if (packageWouldReplaceASource(package.path) || !package.output.create(package.path)) {
         std::printf("  error: file open error (%s)\n", package.path.c_str());
-        return;
+        return false;
     }
     bool isRegularFile = package.output.isRegularFile();
     for (MemberSlot& member : g_run.members) {
         if (member.kind == MemberKind::End) break;
         if (!packMember(package, member)) {
             abandonPackage(package, isRegularFile);
-            return;
+            return false;
         }
     }
-    if (!finishPackage(package) || !package.output.close()) abandonPackage(package, isRegularFile);
+    if (!finishPackage(package) || !package.output.close()) {
+        abandonPackage(package, isRegularFile);
+        return false;
+    }
+    return true;
+}
+
+bool hasArgument(int argc, char* argv[], const char* wanted) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] && std::strcmp(argv[i], wanted) == 0) return true;
+    }
+    return false;
 }
 
 void printCompleted(uint64_t startTime) {
@@ -264,16 +278,24 @@ void printCompleted(uint64_t startTime) {
 uint8_t* allocateWorkBufferWithNew(std::size_t size) { return new (std::nothrow) uint8_t[size]; }
 
 int runPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t)) {
+    resetPackerRun();  // nothing of an earlier run in this process carries over
+    if (hasArgument(argc, argv, "--version")) {
+        std::fwrite(kBanner, 1, std::strchr(kBanner, '\n') - kBanner + 1, stdout);
+        return ExitStatus::kPackaged;
+    }
     g_run.workBuffer.reset(allocateWorkBuffer ? allocateWorkBuffer(kWorkBufferSize) : nullptr);
     buildMemberTable();
-    clearClipRanges();
     std::fputs(kBanner, stdout);
     uint64_t startTime = millisecondClock();
 
+    if (hasArgument(argc, argv, "-h") || hasArgument(argc, argv, "--help")) {
+        printHelp();
+        return ExitStatus::kPackaged;
+    }
     if (argc < 2 || !argv[1]) {
         std::fputs(kUsage, stdout);
         waitForKey();
-        return 0;
+        return ExitStatus::kNoMusicFile;
     }
     g_run.inputPath = argv[1];
     readOptions(argc, argv);
@@ -282,8 +304,9 @@ int runPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t
     memberOfKind(MemberKind::Music)->name = g_run.musicMemberName;
     resolveSourcePaths();
 
+    bool written = false;
     if (g_run.workBuffer) {
-        writePackage();
+        written = writePackage();
     } else {
         std::printf("  error: out of memory\n");
     }
@@ -293,5 +316,5 @@ int runPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t
         waitForKey();
     }
     std::fflush(stdout);
-    return 0;
+    return written && memberOfKind(MemberKind::Music)->size != 0 ? ExitStatus::kPackaged : ExitStatus::kNotPackaged;
 }

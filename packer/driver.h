@@ -8,6 +8,14 @@
 // The usual way to get the WorkBuffer: new[] that yields nullptr when memory is short.
 uint8_t* allocateWorkBufferWithNew(std::size_t size);
 
-// One run of the packer over argv; always returns 0. The allocator gives the
-// WorkBuffer (released with delete[]); tests pass one that fails.
+// What a run's exit status tells a script.
+namespace ExitStatus {
+constexpr int kPackaged = 0;     // the package was written with its music track (or help was asked for)
+constexpr int kNotPackaged = 1;  // no package, or one without the music track
+constexpr int kNoMusicFile = 2;  // started without a music file: the usage text
+}  // namespace ExitStatus
+
+// One run of the packer over argv; returns its exit status. Everything a run
+// changes is reset at its start. The allocator gives the WorkBuffer (released
+// with delete[]); tests pass one that fails.
 int runPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t) = allocateWorkBufferWithNew);
