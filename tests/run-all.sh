@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 ffmpeg tar coreutils)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales ffmpeg tar coreutils)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,7 +3,9 @@
 # build under Wine (paths with backslashes and a drive letter) and requires
 # byte-identical packages and the same report. Also checks what both Windows
 # builds import and that they carry the banner whole, and that tessaryn.ini is
-# found beside the .exe.
+# found beside the .exe. Then, in the Japanese locale (code page 932), packs
+# ソング表.3g2 in a folder named ソ with the .exe renamed ソフト.exe: these names
+# hold the byte 0x5C inside a character, which must not count as a backslash.
 #   pack_under_wine.sh NATIVE_EXE WIN64_EXE WIN32_EXE EXAMPLES_DIR WORK_DIR
 # Exit code 77 (skipped) when Wine or the Windows builds are missing.
 set -euo pipefail
@@ -49,7 +51,8 @@ args=(-mode:27 -chku1:Intro)
 
 rm -rf "$work/native" "$work/windows"
 mkdir -p "$work/native" "$work/windows"
-cp "$examples"/song.3g2 "$examples"/config.txt "$examples"/description.txt "$examples"/jacket.jpg "$work/native/"
+cp "$examples"/song.3g2 "$examples"/config.txt "$examples"/description.txt "$examples"/jacket.jpg \
+    "$examples"/wallpaper.jpg "$work/native/"
 cp "$work/native/"* "$work/windows/"
 
 "$native" "$work/native/song.3g2" "${args[@]}" </dev/null | report_of | sed "s#$work/native/#DIR#g" > "$work/native.txt"
@@ -71,6 +74,28 @@ cp "$examples/song.3g2" "$work/ini/song/"
     | report_of > "$work/ini.txt"
 grep -q '^ notice: tessaryn.ini was read$' "$work/ini.txt" || fail "tessaryn.ini beside the .exe was not read"
 tar -tf "$work/ini/song/song.kmf" | grep -qx 'track.3g2' || fail "MUSIC_FILENAME from tessaryn.ini was not used"
+
+# ---- Japanese names: side files and tessaryn.ini beside paths with 0x5C trail bytes ----
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || { echo "no ja_JP.UTF-8 locale (run as root to make it)"; exit 77; }
+fi
+song=ソング表.3g2
+rm -rf "$work/jp"
+for side in native windows; do
+    mkdir -p "$work/jp/$side/ソ"
+    cp "$examples/song.3g2" "$work/jp/$side/ソ/$song"
+    cp "$examples"/config.txt "$examples"/description.txt "$examples"/jacket.jpg "$examples"/wallpaper.jpg "$work/jp/$side/ソ/"
+done
+mkdir -p "$work/jp/表"
+cp "$win64" "$work/jp/表/ソフト.exe"
+printf 'CHECK_HITKEY=0\r\n' > "$work/jp/表/tessaryn.ini"
+"$native" "$work/jp/native/ソ/$song" -mode:27 -chku1:イントロ </dev/null >/dev/null
+(cd "$work" && LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine_loader" "$work/jp/表/ソフト.exe" \
+    "$(windows_path "$work/jp/windows/ソ/$song")" -mode:11 -chku1:イントロ </dev/null) | report_of > "$work/jp.txt"
+grep -q '^ notice: tessaryn.ini was read$' "$work/jp.txt" || fail "tessaryn.ini beside 表\\ソフト.exe was not read"
+grep -a -E '^(created|  error):' "$work/jp.txt" && fail "side files beside ソ\\$song were not found"
+cmp "$work/jp/native/ソ/ソング表.kmf" "$work/jp/windows/ソ/ソング表.kmf" \
+    || fail "the Japanese-named package differs between the native and the Windows build"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
