@@ -14,25 +14,24 @@
 #include "packer/conditioner/conditioner.h"
 #include "packer/driver.h"
 #include "packer/run_state.h"
-#include "tests/tools/test_files.h"
-#include "tests/tools/track_builder.h"
+#include "tests/tools/testkit.h"
 
 namespace {
 
 // About 5.9 MB, just under the largest member the packer takes: a movie box with
 // three minutes of samples, then 500 fragments of two runs.
-testtrack::TrackLayout largestLayout() {
-    testtrack::TrackLayout layout;
+testkit::TrackLayout largestLayout() {
+    testkit::TrackLayout layout;
     layout.moovSamples = 4000;
     layout.fragments.assign(500, {22, 22});
     return layout;
 }
 
-const std::vector<uint8_t>& largestTrack() {
-    static const std::vector<uint8_t> track = [] {
-        testtrack::TrackLayout layout = largestLayout();
-        testtrack::AacStream stream = testtrack::fakeFrames(22050, testtrack::samplesUsed(layout), 7);
-        return testtrack::buildTrack(stream, layout);
+const testkit::Bytes& largestTrack() {
+    static const testkit::Bytes track = [] {
+        testkit::TrackLayout layout = largestLayout();
+        testkit::AacStream stream = testkit::fakeFrames(22050, testkit::samplesUsed(layout), 7);
+        return testkit::buildTrack(stream, layout);
     }();
     return track;
 }
@@ -61,8 +60,8 @@ private:
 };
 
 void BM_ConditionLargestTrack(benchmark::State& state) {
-    testenv::TempFolder folder("tessaryn-bench");
-    testenv::writeFile(folder.file("song.3g2"), largestTrack());
+    testkit::TempFolder folder;
+    testkit::writeFile(folder / "song.3g2", largestTrack());
     QuietStdout quiet;
     for (auto _ : state) {
         resetPackerRun();
@@ -71,8 +70,8 @@ void BM_ConditionLargestTrack(benchmark::State& state) {
         g_run.workBuffer.reset(new uint8_t[kWorkBufferSize]);
         InputFile input;
         OutputFile output;
-        input.open(folder.file("song.3g2"));
-        output.create(folder.file("song.out"));
+        input.open(folder / "song.3g2");
+        output.create(folder / "song.out");
         benchmark::DoNotOptimize(ConditionMusicTrack(input, output, 2560));
         output.close();
     }
@@ -83,10 +82,10 @@ void BM_ConditionLargestTrack(benchmark::State& state) {
 BENCHMARK(BM_ConditionLargestTrack)->Unit(benchmark::kMillisecond);
 
 void BM_PackLargestTrack(benchmark::State& state) {
-    testenv::TempFolder folder("tessaryn-bench");
-    testenv::writeFile(folder.file("song.3g2"), largestTrack());
-    testenv::writeFile(folder.file("config.txt"), std::string("KDDIMU01\r\n\r\nwallpaper.jpg,\r\n010.000,040.000\r\n"));
-    std::string input = folder.file("song.3g2");
+    testkit::TempFolder folder;
+    testkit::writeFile(folder / "song.3g2", largestTrack());
+    testkit::writeFile(folder / "config.txt", std::string("KDDIMU01\r\n\r\nwallpaper.jpg,\r\n010.000,040.000\r\n"));
+    std::string input = folder / "song.3g2";
     std::string mode = "-mode:27";
     char program[] = "tessaryn";
     char* argv[] = {program, &input[0], &mode[0], nullptr};

@@ -1,0 +1,242 @@
+// Everything the packer reads as text, as tables of cases: decimals and quotes,
+// the options and clip names, the default output path and folders, tessaryn.ini,
+// config.txt's clip lines and SOURCE_DATE_EPOCH.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "packer/clip_lines.h"
+#include "packer/command_line.h"
+#include "packer/container.h"
+#include "packer/paths.h"
+#include "packer/run_state.h"
+#include "packer/settings.h"
+#include "tests/tools/testkit.h"
+
+namespace {
+
+using testkit::TempFolder;
+
+TEST(Parsing, DecimalsAreReadAsEveryNumberOfThePacker) {
+    struct Case { const char* text; uint32_t value; int stop; };  // stop: characters read; -1: no digit after blanks and sign
+    const Case cases[] = {
+        {"14", 14, 2},      {"  7", 7, 3},          {"\t\n 23", 23, 5},    {"+5", 5, 2},   {"-1", 0xFFFFFFFF, 2},
+        {"abc", 0, -1},     {"", 0, -1},            {"12abc", 12, 2},      {"- 5", 0, -1}, {"0x10", 0, 1},
+        {"4294967296", 0, 10}, {"007", 7, 3},       {"48000 bps", 48000, 5}, {"1 2", 1, 1}, {"--1", 0, -1},
+        {"99999999999", 1215752191, 11},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(readDecimal(c.text), c.value) << '"' << c.text << '"';
+        uint32_t value = 77;  // left alone when no digit is found
+        const char* stop = scanDecimal(c.text, c.text + std::strlen(c.text), &value);
+        EXPECT_EQ(stop ? stop - c.text : -1, c.stop) << '"' << c.text << '"';
+        EXPECT_EQ(value, stop ? c.value : 77u) << '"' << c.text << '"';
+    }
+    uint32_t value = 0;
+    const char digits[] = "123";
+    EXPECT_EQ(scanDecimal(digits, digits + 2, &value), digits + 2);  // never past its end
+    EXPECT_EQ(value, 12u);
+}
+
+TEST(Parsing, QuotesAreStrippedOpeningFirst) {
+    const char* cases[][2] = {{"\"Intro\"", "Intro"}, {"\"Intro", "Intro"}, {"Intro\"", "Intro\""}, {"Intro", "Intro"},
+                              {"\"", ""},             {"\"\"", ""},         {"", ""},               {"a\"b", "a\"b"},
+                              {"\"a\"b\"", "a\"b"},   {"\"\"\"", "\""}};
+    for (auto& c : cases) {
+        std::vector<char> name(c[0], c[0] + std::strlen(c[0]) + 1);
+        stripQuotes(name.data());
+        EXPECT_STREQ(name.data(), c[1]) << c[0];
+    }
+}
+
+std::string repeat(int count, const std::string& text) { return count > 0 ? text + repeat(count - 1, text) : ""; }
+
+// What readOptions made of argv: mode, paths, -chkufr, the three clips, and what it printed.
+std::string optionsOf(std::vector<std::string> arguments) {
+    resetPackerRun();
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    testing::internal::CaptureStdout();
+    readOptions(static_cast<int>(argv.size()), argv.data());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    auto path = [](const std::optional<std::string>& p) { return p ? "\"" + *p + "\"" : std::string("-"); };
+    std::string summary = "mode=" + std::to_string(g_run.modeFlags) + " o=" + path(g_run.outputPath) + " jct=" + path(g_run.jacketPath) +
+                          " wall=" + path(g_run.wallpaperPath) + " fr=" + std::to_string(g_run.chkufrFlag);
+    for (const ClipRange& clip : g_run.clips)
+        summary += clip.state == ClipState::Unused ? std::string(" -") : " \"" + std::string(clip.name) + "\"";
+    return summary + printed;
+}
+
+TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
+    const std::string q31(31, 'q'), a30(30, 'a'), a29(29, 'a');
+    const std::string none = "mode=14 o=- jct=- wall=- fr=0";
+    auto notice = [](int clip) { return " notice: clip " + std::to_string(clip) + " name can't be converted to CP932; kept as given\n"; };
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"song.3g2"}, none + " - - -"},
+        {{"-o:x.kmf", "-mode:0"}, "mode=0 o=- jct=- wall=- fr=0 - - -"},  // argv[1] is the music file, never an option
+        {{"s", "-o:a.kmf", "-o:b.kmf"}, "mode=14 o=\"b.kmf\" jct=- wall=- fr=0 - - -"},
+        {{"s", "-o:"}, "mode=14 o=\"\" jct=- wall=- fr=0 - - -"},
+        {{"s", "-mode:23"}, "mode=23 o=- jct=- wall=- fr=0 - - -"},
+        {{"s", "-mode: 16"}, "mode=16 o=- jct=- wall=- fr=0 - - -"},
+        {{"s", "-mode:abc"}, "mode=0 o=- jct=- wall=- fr=0 - - -"},
+        {{"s", "-mode:63junk"}, "mode=63 o=- jct=- wall=- fr=0 - - -"},
+        {{"s", "-MODE:3", "-mode3"}, none + " - - -"},
+        {{"s", "-mode:1", "-mode:8"}, "mode=8 o=- jct=- wall=- fr=0 - - -"},
+        {{"s", "-jct:", "-wall:\"w.jpg\""}, "mode=14 o=- jct=\"\" wall=\"\"w.jpg\"\" fr=0 - - -"},
+        {{"s", "-chku1:\"Intro\"", "-chku2:\"Open", "-chku3:plain"}, none + " \"Intro\" \"Open\" \"plain\""},
+        {{"s", "-chku1:\"" + q31 + "\"", "-chku2:" + q31 + "qqq"}, none + " \"" + q31 + "\" \"" + q31 + "\" -"},
+        {{"s", "-chku1:first", "-chku1:second", "-chku3:a", "-chku3:"}, none + " \"second\" - \"\""},
+        {{"s", "-chkufr"}, "mode=14 o=- jct=- wall=- fr=1 - - -"},
+        {{"s", "-chkufrXYZ"}, "mode=14 o=- jct=- wall=- fr=1 - - -"},
+        {{"s", "-chkuf", "-CHKUFR", "-x", "song2.3g2", "-chku4:x", "-o", "-jct", ""}, none + " - - -"},
+        // Clip names reach the handset in code page 932, cut on a character boundary.
+        {{"s", "-chku1:イントロ", "-chku2:\"ロ\""}, none + " \"\x83\x43\x83\x93\x83\x67\x83\x8D\" \"\x83\x8D\" -"},
+        {{"s", "-chku1:" + a30 + "熙", "-chku2:" + a29 + "イ"}, none + " \"" + a30 + "\" \"" + a29 + "\x83\x43\" -"},  // 熙 is 0xEA 0xA4
+        {{"s", "-chku1:a亜亜亜亜亜亜亜亜亜亜亜亜亜亜亜亜"},  // 亜 is 0x88 0x9F: its trail byte is also a lead byte
+         none + " \"a" + repeat(15, "\x88\x9F") + "\" - -"},
+        {{"s", "-chku3:\xF0\x9F\x98\x80", "-chku1:\xFF"}, none + " \"\xFF\" - \"\xF0\x9F\x98\x80\"" + notice(3) + notice(1)},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {"tessaryn"};
+        argv.insert(argv.end(), c.first.begin(), c.first.end());
+        EXPECT_EQ(optionsOf(argv), c.second) << testing::PrintToString(c.first);
+    }
+}
+
+TEST(Parsing, DefaultOutputPathAndFolders) {
+    const char* outputs[][2] = {{"song.3g2", "song.kmf"},       {"song", "song.kmf"},
+                                {"song.", "song.kmf"},          {"a.b.3g2", "a.b.kmf"},
+                                {"/home/u/song.3g2", "/home/u/song.kmf"}, {"/home/u/music.old/song", "/home/u/music.kmf"},
+                                {"D:\\m\\song.3g2", "D:\\m\\song.kmf"},  {"", ".kmf"}};
+    for (auto& c : outputs) EXPECT_EQ(defaultOutputPath(c[0]), c[1]) << c[0];
+    // POSIX builds separate folders with "/" only; a backslash belongs to a name.
+    const char* folders[][2] = {{"/home/u/song.3g2", "/home/u/"}, {"/home/u/music.old/song", "/home/u/music.old/"},
+                                {"song", ""}, {"sub/song.3g2", "sub/"}, {"D:\\m\\song.3g2", ""}, {"/song.3g2", "/"}};
+    for (auto& c : folders) {
+        EXPECT_EQ(paths::folderOfPath(c[0]), c[1]) << c[0];
+        EXPECT_EQ(paths::siblingPath(c[0], "config.txt"), std::string(c[1]) + "config.txt") << c[0];
+    }
+    const char* settings[][2] = {{"tessaryn", "tessaryn.ini"}, {"/opt/tools/tessaryn", "/opt/tools/tessaryn.ini"},
+                                 {"./tessaryn", "./tessaryn.ini"}, {"C:\\tools\\tessaryn.exe", "tessaryn.ini"}};
+    for (auto& c : settings) EXPECT_EQ(settingsPath(c[0]), c[1]) << c[0];
+    EXPECT_EQ(settingsPath(nullptr), "tessaryn.ini");
+}
+
+// What tessaryn.ini beside a program in a fresh folder made of the run: "mode camouflage name".
+std::string settingsAfter(const std::string& ini, uint32_t modeBefore) {
+    resetPackerRun();
+    g_run.modeFlags = modeBefore;
+    TempFolder folder;
+    testkit::writeFile(folder / "tessaryn.ini", ini);
+    EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 0);
+    return std::to_string(g_run.modeFlags) + " " + std::to_string(g_run.camouflageBitrate) + " " + g_run.musicMemberName;
+}
+
+TEST(Parsing, SettingsFileKeysAndTheLinesThatCount) {
+    const std::string a31(31, 'a');
+    const struct { std::string ini; uint32_t before; std::string after; /* mode, bitrate cap, music name */ } cases[] = {
+        {"ADD_MFRA=yes\n", 14, "15 0 music.3g2"}, {"ADD_MFRA=true\n", 15, "14 0 music.3g2"},
+        {"ADD_MFRA=ON\n", 15, "14 0 music.3g2"}, {"ADD_MFRA=0\n", 15, "14 0 music.3g2"},
+        {"ADD_MFRA=\n", 15, "14 0 music.3g2"}, {"CHECK_HITKEY=Y\n", 0, "4 0 music.3g2"},
+        {"add_ioed=1\n", 0, "2 0 music.3g2"}, {"ADD_IOED =1\n", 0, "0 0 music.3g2"},  // the blank belongs to the key
+        {"REFRAGMENT= 1\n", 14, "6 0 music.3g2"}, {"# ADD_MFRA=1\n ADD_MFRA=1\n\tADD_MFRA=1\n\x82" "ADD_MFRA=1\n", 14, "14 0 music.3g2"},
+        {"ADD_IOED=0\n*\nADD_MFRA=1\n", 14, "12 0 music.3g2"}, {"*end\nADD_MFRA=1\n", 14, "14 0 music.3g2"},
+        {"ADD_MFRA\nREFRAGMENT=0\n", 14, "6 0 music.3g2"},
+        {"ADD_MFRAX=1\n=1\nNO_SETTINGS_FILE=1\nFIXED_CAMOUFLAGE=1\n", 14, "14 0 music.3g2"},
+        {"ADD_MFRA=1\nADD_MFRA=0\nADD_IOED=0\nADD_IOED=y\n", 14, "14 0 music.3g2"},
+        {"ADD_MFRA=1\r\nREFRAGMENT=n\r\n", 14, "7 0 music.3g2"}, {"ADD_MFRA=1 \t \r\n", 0, "1 0 music.3g2"},
+        {repeat(99, "#\n") + "ADD_MFRA=1\n", 14, "15 0 music.3g2"}, {repeat(100, "#\n") + "ADD_MFRA=1\n", 14, "14 0 music.3g2"},
+        {repeat(100, "\n") + "ADD_MFRA=1\n", 14, "14 0 music.3g2"},
+        // One read takes 511 characters; the rest of a longer line is a line of its own.
+        {std::string(511, 'x') + "ADD_MFRA=1\n", 14, "15 0 music.3g2"}, {std::string(510, 'x') + "ADD_MFRA=1\n", 14, "14 0 music.3g2"},
+        {"ADD_MFRA=1", 0, "1 0 music.3g2"}, {"", 14, "14 0 music.3g2"},
+        {"CAMOUFLAGE_BITRATE=64000\n", 14, "14 64000 music.3g2"}, {"camouflage_bitrate=96000kbps\n", 14, "14 96000 music.3g2"},
+        {"CAMOUFLAGE_BITRATE=abc\n", 14, "14 0 music.3g2"}, {"CAMOUFLAGE_BITRATE=  32000\n", 14, "14 32000 music.3g2"},
+        {"MUSIC_FILENAME=track.3g2\n", 14, "14 0 track.3g2"}, {"MUSIC_FILENAME= my song.3g2\n", 14, "14 0  my song.3g2"},
+        {"MUSIC_FILENAME=song\x82\xa0\n", 14, "14 0 song"}, {"MUSIC_FILENAME=\n", 14, "14 0 music.3g2"},
+        {"MUSIC_FILENAME=" + a31 + "\n", 14, "14 0 " + a31}, {"MUSIC_FILENAME=" + a31 + "a\n", 14, "14 0 music.3g2"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(settingsAfter(c.ini, c.before), c.after) << testing::PrintToString(c.ini);
+
+    TempFolder folder;
+    EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 1) << "no file";
+    std::filesystem::create_directory(folder / "tessaryn.ini");
+    EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 1) << "a folder is not a settings file";
+    resetPackerRun();
+}
+
+// Each clip as "state:start+length" (milliseconds), "-" when untouched.
+std::string clipsOf(const std::string& config, uint32_t unread = 0) {
+    resetPackerRun();
+    std::vector<uint8_t> bytes(config.begin(), config.end());  // exactly sized: a read beyond it shows
+    parseClipLines(bytes.empty() ? nullptr : bytes.data(), static_cast<uint32_t>(bytes.size() - unread));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), config) << "the bytes were changed";
+    std::string summary;
+    for (const ClipRange& clip : g_run.clips) {
+        summary += summary.empty() ? "" : " ";
+        summary += clip.state == 0 && clip.start == 0 && clip.length == 0
+                       ? std::string("-")
+                       : std::to_string(clip.state) + ":" + std::to_string(clip.start) + "+" + std::to_string(clip.length);
+    }
+    return summary;
+}
+
+TEST(Parsing, ClipLinesFourToSixOfConfig) {
+    const std::string head = "KDDIMU01\r\nhttp://example.invalid/\r\nwallpaper.jpg,\r\n";
+    const std::string three = head + "005.250,035.250\r\n010.000,020.500\r\n000.100,001.000\r\n";
+    std::string threeLf = three;
+    threeLf.erase(std::remove(threeLf.begin(), threeLf.end(), '\r'), threeLf.end());
+    const struct { std::string config, clips; uint32_t unread = 0; /* bytes past the count given */ } cases[] = {
+        {three, "1:5250+30000 1:10000+10500 1:100+900"}, {threeLf, "1:5250+30000 1:10000+10500 1:100+900"},
+        {head + "5.25,6.5\r\n", "1:5025+980 - -"},  // 5.25 is 5 s and 25 ms
+        {head + "001.000,002.000\r\n003.000,005.000\r\n", "1:1000+1000 1:3000+2000 -"},
+        {head + "\r\n003.000,005.000\r\n", "- 1:3000+2000 -"},
+        {head + "001.000,002.000", "- - -"}, {head + "001.000,002.000\n", "1:1000+1000 - -"},  // clips 1 and 2 need a line feed
+        {head + "001.000,002.000\r\n003.000,005.000", "1:1000+1000 - -"},
+        {head + "\r\n\r\n007.000,009.500", "- - 1:7000+2500"}, {head + "\r\n\r\n007.000,009.500\r", "- - 1:7000+2500"},
+        {head + "\r\n\r\n\r\n001.000,002.000\r\n", "- - -"}, {"KDDIMU01\r\n\r\nwallpaper.jpg,\r\n", "- - -"},
+        {"SOMETHING\r\n\r\nelse\r\n002.000,003.000\r\n", "1:2000+1000 - -"}, {"KDDIMU01\r\n\r\n001.000,002.000", "- - -"},
+        {"", "- - -"}, {head + "\r\r\n", "1:0+0 - -"},  // only one CR is dropped
+        {head + std::string("\0" "1.000,2.000\r\n", 14), "- - -"},  // a zero byte ends the line
+        {head + " 5. 25, 6.\t5\r\n", "1:5025+980 - -"}, {head + "+5.0,+6.0\r\n", "1:5000+1000 - -"},
+        {head + "1.0,2.0 and more\r\n", "1:1000+1000 - -"}, {head + "abc\r\n", "1:0+0 - -"}, {head + " \r\n", "1:0+0 - -"},
+        {head + "5.25\r\n", "1:5025+0 - -"}, {head + "1.500,3\r\n", "1:1500+1500 - -"}, {head + "5 .25,6.5\r\n", "1:5000+0 - -"},
+        {head + "010.000,005.000\r\n", "1:10000+0 - -"},  // an end before the start gives length 0
+        {head + "99999999999.0,1.0\r\n", "1:" + std::to_string(1215752191u * 1000u) + "+0 - -"},
+        {head + "\r\n\r\n1.0,2.5\r\n", "- - 1:1000+1000", 3},  // the "5" lies past the count
+    };
+    for (const auto& c : cases) EXPECT_EQ(clipsOf(c.config, c.unread), c.clips) << testing::PrintToString(c.config);
+
+    resetPackerRun();  // a name from -chku1: stays when config.txt times the clip
+    std::strcpy(g_run.clips[0].name, "Intro");
+    g_run.clips[0].state = g_run.clips[1].state = ClipState::Enabled;
+    std::string config = head + "005.250,035.250\r\n";
+    parseClipLines(reinterpret_cast<uint8_t*>(config.data()), static_cast<uint32_t>(config.size()));
+    EXPECT_STREQ(g_run.clips[0].name, "Intro");
+    EXPECT_EQ(g_run.clips[0].start, 5250u);
+    EXPECT_EQ(g_run.clips[1].state, ClipState::Enabled);
+    resetPackerRun();
+}
+
+TEST(Parsing, SourceDateEpochCountsOnlyAsADecimalNumber) {
+    const struct { const char* value; bool used; uint64_t time; } cases[] = {
+                 {"1234567890", true, 1234567890}, {"0", true, 0}, {"", false, 0},   {"12a", false, 0},
+                 {"-5", false, 0},                 {" 15", false, 0}, {"+15", false, 0}, {nullptr, false, 0}};
+    for (const auto& c : cases) {
+        c.value ? setenv("SOURCE_DATE_EPOCH", c.value, 1) : unsetenv("SOURCE_DATE_EPOCH");
+        const uint64_t before = static_cast<uint64_t>(std::time(nullptr));
+        const uint64_t time = memberHeaderTime();
+        if (c.used) EXPECT_EQ(time, c.time) << c.value;
+        else EXPECT_TRUE(time >= before && time <= static_cast<uint64_t>(std::time(nullptr))) << (c.value ? c.value : "unset");
+    }
+    unsetenv("SOURCE_DATE_EPOCH");
+    // Times beyond eleven octal digits are written as the largest that fits.
+    MemberHeaderBlock block = buildMemberHeader("x", 0, UINT64_MAX);
+    EXPECT_EQ(std::string(block.begin() + 136, block.begin() + 147), "77777777777");
+}
+
+}  // namespace

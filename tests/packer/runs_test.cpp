@@ -1,0 +1,333 @@
+// The packer run as a user runs it, in temporary folders: its report line by
+// line, its exit status and every byte of its package, which our reader and
+// GNU tar both read back; the golden package of the example folder; and runs
+// inside this process, where the allocator can fail and runs follow each other.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "packer/driver.h"
+#include "tests/tools/testkit.h"
+
+namespace {
+
+using namespace testkit;
+
+const std::string kBanner = "Tessaryn (20051110)\n3GPP2 music track to KDDI Music File packer\n\n";
+const std::string kDone = "\n completed. (T)\n";
+const std::string kDefaultConfig = "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n";
+const std::string kKey = "please hit any key !!";
+const char kEpoch[] = "1700000000";  // 2023-11-14 22:13:20 UTC
+
+Ran pack(const std::string& folder, const std::vector<std::string>& arguments, Run::Input input = Run::Input::DevNull,
+         const std::string& text = "", long fileSizeLimit = -1) {
+    Run packer({"timeout", input == Run::Input::SilentPipe ? "10" : "60", TESSARYN_EXE});  // a hang fails, never stalls
+    packer.argv.insert(packer.argv.end(), arguments.begin(), arguments.end());
+    packer.folder = folder, packer.input = input, packer.text = text, packer.fileSizeLimit = fileSizeLimit;
+    packer.env = {{"SOURCE_DATE_EPOCH", kEpoch}, {"TZ", "UTC"}};
+    return run(packer);
+}
+
+std::string filler(std::size_t size, char first = 'A') {
+    std::string bytes;
+    while (bytes.size() < size) bytes += static_cast<char>(first + bytes.size() % 23);
+    return bytes;
+}
+
+// A music file the packer stores unchanged: its first box claims to run past the end.
+std::string unsplittable(std::size_t size) { return ("\xff\xff\xff\xff" "fake" + filler(size)).substr(0, size); }
+
+std::set<std::string> filesIn(const std::string& folder) {
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files.insert(std::filesystem::relative(entry.path(), folder).string());
+    return files;
+}
+
+// Our reader and GNU tar must agree on every member: tar lists each with mode
+// 0100666, owner root and its time, and extracts each byte for byte.
+std::vector<Member> readBack(const std::string& package, const std::string& scratch) {
+    std::string problems;
+    std::vector<Member> members = readPackage(readFile(package), problems);
+    EXPECT_EQ(problems, "");
+    Run list({"tar", "-tvf", package});
+    list.env = {{"TZ", "UTC"}, {"LC_ALL", "C"}};
+    Ran listed = run(list);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(listed.out.begin(), listed.out.end(), '\n')), members.size()) << listed.out;
+    std::istringstream lines(listed.out);
+    for (const Member& member : members) {
+        std::string line, mode, owner, size, date, time, name;
+        std::getline(lines, line);
+        std::istringstream(line) >> mode >> owner >> size >> date >> time >> name;
+        EXPECT_EQ(mode + " " + owner.substr(0, 5) + " " + size + " " + date + " " + time + " " + name,
+                  "-rw-rw-rw- root/ " + std::to_string(member.data.size()) +
+                      (member.header == 0 ? " 2005-03-29 16:19 " : " 2023-11-14 22:13 ") + member.name);
+    }
+    std::filesystem::create_directories(scratch);
+    Ran extracted = run(Run({"tar", "-xf", package, "-C", scratch}));
+    EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
+    for (const Member& member : members) EXPECT_TRUE(readFile(scratch + "/" + member.name) == member.data) << member.name;
+    return members;
+}
+
+TEST(PackerRun, PackagesLaidOutBlockByBlock) {
+    const std::string config60 = "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n002.000,005.000\r\n" + filler(13) + "\r\n";
+    using Named = std::vector<std::pair<std::string, std::string>>;
+    // files: a name ending in "/" is a folder; report: between the banner and the completed line; members: name
+    // and source ("": the default config.txt).
+    const struct { const char* what; Named files; std::vector<std::string> arguments; std::string report; int exitCode;
+                   std::string package, index; std::size_t size; Named members; } cases[] = {
+        {"the five members", {{"song.3g2", unsplittable(300072)}, {"config.txt", config60}, {"jacket.jpg", filler(10000, 'J')},
+                              {"description.txt", filler(200, 'D')}, {"wallpaper.jpg", filler(20000, 'W')}},
+         {"song.3g2", "-mode:16"},
+         " output: song.kmf\n  input: config.txt (60bytes)\n  input: song.3g2 (293KB)\n  error: Atom size over (.3g2 file)\n"
+         "  input: jacket.jpg (10000bytes)\n  input: description.txt (200bytes)\n  input: wallpaper.jpg (20000bytes)\n",
+         0, "song.kmf",
+         "KDDIMU01\r\nconfig.txt,0       ,60,text/plain\r\nmusic.3g2,1024    ,300072,audio/3gpp2\r\n"
+         "jacket.jpg,302080  ,10000,image/jpeg\r\n"
+         "description.txt,312832  ,200,text/plain\r\nwallpaper.jpg,313856  ,20000,image/jpeg\r\n",
+         336896, {{"config.txt", "config.txt"}, {"music.3g2", "song.3g2"}, {"jacket.jpg", "jacket.jpg"},
+                  {"description.txt", "description.txt"}, {"wallpaper.jpg", "wallpaper.jpg"}}},
+        {"side files missing from the music's folder", {{"m/song.3g2", unsplittable(100)}, {"m/jacket.jpg/", ""}},
+         {"m/song.3g2", "-mode:16"},
+         " output: m/song.kmf\ncreated: m/config.txt\n  input: m/song.3g2 (100bytes)\n  error: Atom size over (.3g2 file)\n"
+         "  error: m/jacket.jpg\n  error: m/description.txt\n  error: m/wallpaper.jpg\n",
+         0, "m/song.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\nmusic.3g2,1024    ,100,audio/3gpp2\r\n", 4096,
+         {{"config.txt", ""}, {"music.3g2", "m/song.3g2"}}},
+        {"only the default config.txt", {}, {"song", "-mode:16"},
+         " output: song.kmf\ncreated: config.txt\n  error: song\n  error: jacket.jpg\n  error: description.txt\n  error: wallpaper.jpg\n",
+         1, "song.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\n", 3072, {{"config.txt", ""}}},
+        {"an empty member has a header but no line",
+         {{"config.txt", kDefaultConfig}, {"description.txt", ""}, {"wallpaper.jpg", filler(512, 'W')}}, {"song.3g2", "-mode:16"},
+         " output: song.kmf\n  input: config.txt (28bytes)\n  error: song.3g2\n  error: jacket.jpg\n  input: description.txt (0bytes)\n"
+         "  input: wallpaper.jpg (512bytes)\n",
+         1, "song.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\nwallpaper.jpg,1536    ,512,image/jpeg\r\n", 4608,
+         {{"config.txt", "config.txt"}, {"description.txt", "description.txt"}, {"wallpaper.jpg", "wallpaper.jpg"}}},
+        {"images named by options, a clip name not in CP932", {{"jacket.jpg", filler(10)}, {"img/cover.jpg", filler(777, 'C')}},
+         {"song.3g2", "-jct:img/cover.jpg", "-wall:jacket.jpg", "-chku2:\xF0\x9F\x98\x80", "-mode:16"},
+         " notice: clip 2 name can't be converted to CP932; kept as given\n output: song.kmf\ncreated: config.txt\n  error: song.3g2\n  input: img/cover.jpg (777bytes)\n  error: description.txt\n"
+         "  input: jacket.jpg (10bytes)\n",
+         1, "song.kmf",
+         "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\njacket.jpg,1024    ,777,image/jpeg\r\nwallpaper.jpg,2560    ,10,image/jpeg\r\n",
+         5632, {{"config.txt", ""}, {"jacket.jpg", "img/cover.jpg"}, {"wallpaper.jpg", "jacket.jpg"}}},
+        {"a jacket that is the package, an empty wallpaper path", {{"config.txt", kDefaultConfig}},
+         {"song.3g2", "-o:out.kmf", "-jct:out.kmf", "-wall:", "-mode:16"},
+         " output: out.kmf\n  input: config.txt (28bytes)\n  error: song.3g2\n  error: out.kmf\n  error: description.txt\n  error: \n",
+         1, "out.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\n", 3072, {{"config.txt", "config.txt"}}},
+        {"the size limit of 6,287,360 bytes",
+         {{"song.3g2", unsplittable(6287361)}, {"jacket.jpg", filler(20479, 'J')}, {"description.txt", filler(20480, 'D')},
+          {"wallpaper.jpg", filler(6287360, 'W')}},
+         {"song.3g2", "-mode:16"},
+         " output: song.kmf\ncreated: config.txt\n  error: song.3g2 Size over (6140KB)\n  input: jacket.jpg (20479bytes)\n"
+         "  input: description.txt (20KB)\n  input: wallpaper.jpg (6140KB)\n",
+         1, "song.kmf",
+         "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\njacket.jpg,1024    ,20479,image/jpeg\r\n"
+         "description.txt,22016   ,20480,text/plain\r\nwallpaper.jpg,43008   ,6287360,image/jpeg\r\n",
+         6332928,
+         {{"config.txt", ""}, {"jacket.jpg", "jacket.jpg"}, {"description.txt", "description.txt"}, {"wallpaper.jpg", "wallpaper.jpg"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        std::set<std::string> expectedFiles = {c.package};
+        for (const auto& file : c.files) {
+            if (file.first.back() == '/') std::filesystem::create_directories(folder / file.first);
+            else writeFile(folder / file.first, file.second), expectedFiles.insert(file.first);
+        }
+        Ran ran = pack(folder.path(), c.arguments);
+        EXPECT_EQ(ran.out, kBanner + c.report + kDone);
+        EXPECT_EQ(ran.exitCode, c.exitCode);
+        EXPECT_EQ(filesIn(folder.path()), expectedFiles) << "the default config.txt goes only into the package";
+        const Bytes package = readFile(folder / c.package);
+        EXPECT_EQ(package.size(), c.size);
+        EXPECT_EQ(std::string(package.begin() + 512, package.begin() + 512 + static_cast<std::ptrdiff_t>(c.index.size())), c.index);
+        if (c.size == 336896) {  // index.txt's header of the worked layout
+            EXPECT_EQ(std::string(package.begin() + 148, package.begin() + 156), std::string("010416\0\0", 8));
+        }
+        std::vector<Member> members = readBack(folder / c.package, folder / "tar");
+        ASSERT_EQ(members.size(), c.members.size() + 1);
+        for (std::size_t i = 0; i < c.members.size(); ++i) {
+            EXPECT_EQ(members[i + 1].name, c.members[i].first);
+            const std::string& source = c.members[i].second;
+            EXPECT_TRUE(members[i + 1].data == (source.empty() ? bytesOf(kDefaultConfig) : readFile(folder / source)))
+                << c.members[i].first;
+        }
+    }
+}
+
+TEST(PackerRun, APackagePathNamingAnInputIsRefusedBeforeAnythingIsEmptied) {
+    TempFolder folder;
+    writeFile(folder / "song.3g2", unsplittable(700));
+    writeFile(folder / "config.txt", kDefaultConfig);
+    ASSERT_EQ(::link((folder / "config.txt").c_str(), (folder / "alias.kmf").c_str()), 0);
+    for (const char* output : {"song.3g2", "./song.3g2", "alias.kmf"}) {
+        Ran ran = pack(folder.path(), {"song.3g2", std::string("-o:") + output, "-mode:16"});
+        EXPECT_EQ(ran.out, kBanner + " output: " + output + "\n  error: file open error (" + output + ")\n" + kDone);
+        EXPECT_EQ(ran.exitCode, 1) << output;
+    }
+    EXPECT_EQ(readFile(folder / "song.3g2"), bytesOf(unsplittable(700)));
+    EXPECT_EQ(readFile(folder / "config.txt"), bytesOf(kDefaultConfig));
+    EXPECT_EQ(filesIn(folder.path()), (std::set<std::string>{"song.3g2", "config.txt", "alias.kmf"}));
+}
+
+TEST(PackerRun, AFailedWriteIsReportedAndRemovesThePackageButNeverADevice) {
+    TempFolder folder;
+    writeFile(folder / "config.txt", kDefaultConfig);
+    writeFile(folder / "description.txt", filler(9000));
+    Ran limited = pack(folder.path(), {"song.3g2", "-mode:16"}, Run::Input::DevNull, "", 4096);
+    EXPECT_EQ(limited.out.substr(limited.out.find("  error: song.kmf")), "  error: song.kmf\n" + kDone);
+    EXPECT_EQ(limited.exitCode, 1);
+    EXPECT_FALSE(exists(folder / "song.kmf"));
+
+    Ran full = pack(folder.path(), {"song.3g2", "-o:/dev/full", "-mode:16"});
+    EXPECT_EQ(full.out.substr(full.out.find("  error: /dev/full")), "  error: /dev/full\n" + kDone);
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(exists("/dev/full"));
+}
+
+TEST(PackerRun, UsageHelpVersionAndTheKeyWaitNeverHang) {
+    using Input = Run::Input;
+    const std::string usage = kBanner + "tessaryn InputFile.3g2\n\nplease hit any key !!";
+    const std::string packed = kBanner + " output: song.kmf\ncreated: config.txt\n  input: song.3g2 (50bytes)\n"
+                               "  error: Atom size over (.3g2 file)\n  error: jacket.jpg\n  error: description.txt\n"
+                               "  error: wallpaper.jpg\n" + kDone + kKey;
+    const struct { std::vector<std::string> arguments; Input input; std::string text, out; int exitCode; } cases[] = {  // out "": help
+        {{}, Input::DevNull, "", usage, 2},           {{}, Input::Closed, "", usage, 2},
+        {{}, Input::Text, "x", usage, 2},             {{"song.3g2", "-mode:20"}, Input::DevNull, "", packed, 0},
+        {{"song.3g2", "-mode:20"}, Input::Closed, "", packed, 0}, {{"song.3g2", "-mode:20"}, Input::Text, "k", packed, 0},
+        {{"--version"}, Input::SilentPipe, "", "Tessaryn (20051110)\n", 0},
+        {{"-h"}, Input::SilentPipe, "", "", 0},       {{"--help"}, Input::SilentPipe, "", "", 0},
+        {{"song.3g2", "-mode:20", "--help"}, Input::SilentPipe, "", "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments) + " with input " + std::to_string(static_cast<int>(c.input)));
+        TempFolder folder;
+        writeFile(folder / "song.3g2", unsplittable(50));
+        Ran ran = pack(folder.path(), c.arguments, c.input, c.text);
+        EXPECT_EQ(ran.exitCode, c.exitCode);
+        if (!c.out.empty()) {
+            EXPECT_EQ(ran.out, c.out);
+            continue;
+        }
+        EXPECT_EQ(ran.out.substr(0, kBanner.size()), kBanner);
+        for (const char* shown : {"-o:", "-mode:", "-jct:", "-wall:", "-chku1:", "-chkufr", "ADD_MFRA", "ADD_IOED", "CHECK_HITKEY",
+                                  "REFRAGMENT", "NO_SETTINGS_FILE", "FIXED_CAMOUFLAGE"})
+            EXPECT_NE(ran.out.find(shown), std::string::npos) << shown;
+        EXPECT_EQ(filesIn(folder.path()), std::set<std::string>{"song.3g2"});
+    }
+    const Bytes executable = readFile(TESSARYN_EXE);  // the frontend reads the version from here
+    EXPECT_NE(std::string(executable.begin(), executable.end()).find("Tessaryn (20051110)"), std::string::npos);
+}
+
+TEST(PackerRun, TessarynIniBesideTheProgramComesAfterTheOptions) {
+    // besideProgram: else in the current folder, with the program found on PATH.
+    const struct { std::string ini; bool besideProgram; const char* mode; bool notice; const char* musicName; uint32_t maxBitrate;
+                   bool waitsForKey; } cases[] = {
+        {"MUSIC_FILENAME=track.3g2\r\nCAMOUFLAGE_BITRATE=64000\r\n", true, "-mode:0", true, "track.3g2", 64000, false},
+        {"CAMOUFLAGE_BITRATE=64000\n", true, "-mode:32", true, "music.3g2", 48000, false},
+        {"CAMOUFLAGE_BITRATE=abc\n", true, "-mode:0", true, "music.3g2", 48000, false},
+        {"MUSIC_FILENAME=a.3g2\nCAMOUFLAGE_BITRATE=9\n", true, "-mode:16", false, "music.3g2", 48000, false},
+        {"CHECK_HITKEY=1\n", true, "-mode:0", true, "music.3g2", 48000, true},
+        {"", false, "-mode:0", true, "music.3g2", 48000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.ini) + " " + c.mode);
+        TempFolder folder;
+        std::filesystem::create_directories(folder / "bin");
+        std::filesystem::copy_file(TESSARYN_EXE, folder / "bin/tessaryn");
+        std::filesystem::permissions(folder / "bin/tessaryn", std::filesystem::perms::owner_all);
+        writeFile(folder / (c.besideProgram ? "bin/tessaryn.ini" : "tessaryn.ini"), c.ini);
+        TrackLayout layout;
+        layout.moovSamples = 30;
+        writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 30), layout));
+        testkit::Run packer({c.besideProgram ? folder / "bin/tessaryn" : "tessaryn", "song.3g2", c.mode});
+        packer.folder = folder.path();
+        packer.env = {{"PATH", folder / "bin:" + std::string(std::getenv("PATH"))}};
+        Ran ran = run(packer);
+        EXPECT_EQ(ran.out.substr(0, ran.out.find(" output:")), kBanner + (c.notice ? " notice: tessaryn.ini was read\n" : ""));
+        EXPECT_EQ(ran.out.size() >= kKey.size() && ran.out.substr(ran.out.size() - kKey.size()) == kKey, c.waitsForKey);
+        std::string problems;
+        std::vector<Member> members = readPackage(readFile(folder / "song.kmf"), problems);
+        ASSERT_GE(members.size(), 3u);
+        EXPECT_EQ(members[2].name, c.musicName);
+        const Box esds = findBox(members[2].data, "moov/trak/mdia/minf/stbl/stsd/mp4a/esds");
+        EXPECT_EQ(esds.found() ? u32(members[2].data, esds.at + 30) : 0, c.maxBitrate);
+    }
+}
+
+uint8_t* noMemory(std::size_t) { return nullptr; }
+
+int packInProcess(std::vector<std::string> arguments, std::string* report, uint8_t* (*allocate)(std::size_t) = allocateWorkBufferWithNew) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    testing::internal::CaptureStdout();
+    const int status = runPacker(static_cast<int>(argv.size()), argv.data(), allocate);
+    *report = maskElapsed(testing::internal::GetCapturedStdout());
+    return status;
+}
+
+TEST(PackerRun, InThisProcessMemoryRunsShortAndRunsRepeat) {
+    TempFolder folder;
+    TrackLayout layout;
+    layout.moovSamples = 100;
+    writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 100), layout));
+    writeFile(folder / "config.txt", kDefaultConfig + "001.500,006.500\r\n");
+    std::string report;
+    EXPECT_EQ(packInProcess({"tessaryn", folder / "song.3g2", "-mode:18"}, &report, noMemory), 1);
+    EXPECT_EQ(report, kBanner + "  error: out of memory\n" + kDone);
+    EXPECT_FALSE(exists(folder / "song.kmf"));
+
+    // Nothing of one run may carry over into the next: the same inputs give the same package.
+    setenv("SOURCE_DATE_EPOCH", kEpoch, 1);
+    for (const char* name : {"first.kmf", "second.kmf"})
+        EXPECT_EQ(packInProcess({"tessaryn", folder / "song.3g2", "-o:" + (folder / name), "-mode:18", "-chku1:Intro"}, &report), 0);
+    unsetenv("SOURCE_DATE_EPOCH");
+    const Bytes first = readFile(folder / "first.kmf");
+    EXPECT_TRUE(first == readFile(folder / "second.kmf")) << "the second run wrote another package";
+    std::string problems;
+    const Bytes music = readPackage(first, problems).at(2).data;
+    EXPECT_EQ(std::string(music.begin() + 113, music.begin() + 118), "Intro");
+    EXPECT_EQ(music.at(113 + 37), 2);  // 1.5 s: chunk 2, sample 11
+    EXPECT_EQ(music.at(113 + 38), 11);
+}
+
+TEST(PackerRun, TheExampleFolderPacksToTheGoldenPackage) {
+    const std::string examples = TESSARYN_SOURCE_DIR "/examples/", golden = TESSARYN_SOURCE_DIR "/tests/fixtures/example.kmf";
+    TempFolder folder;
+    Ran ran = pack(folder.path(), {examples + "song.3g2", "-o:" + (folder / "example.kmf"), "-mode:27", "-chku1:Intro"});
+    EXPECT_EQ(ran.exitCode, 0);
+    std::string report = ran.out;
+    for (const std::string& path : {examples, folder.path() + "/"}) {
+        for (std::size_t at; (at = report.find(path)) != std::string::npos;)
+            report.replace(at, path.size(), path == examples ? "EXAMPLES/" : "OUT/");
+    }
+    EXPECT_EQ(report, kBanner + " output: OUT/example.kmf\n  input: EXAMPLES/config.txt (45bytes)\n  input: EXAMPLES/song.3g2 (41KB)\n"
+                                "max.128000bps typ.32000bps\n22050Hz (1024samples)\n  input: EXAMPLES/jacket.jpg (3943bytes)\n"
+                                "  input: EXAMPLES/description.txt (157bytes)\n  input: EXAMPLES/wallpaper.jpg (7842bytes)\n" + kDone);
+    const Bytes made = readFile(folder / "example.kmf");
+    readBack(folder / "example.kmf", folder / "tar");
+    if (std::getenv("TESSARYN_UPDATE_GOLDEN")) {
+        writeFile(golden, made);
+        GTEST_SKIP() << "rewrote " << golden;
+    }
+    const Bytes expected = readFile(golden);
+    if (made == expected) return;
+    std::size_t first = 0, last = std::max(made.size(), expected.size());
+    while (first < made.size() && first < expected.size() && made[first] == expected[first]) ++first;
+    while (last > first && last <= made.size() && last <= expected.size() && made[last - 1] == expected[last - 1]) --last;
+    std::string problems, member = "the end blocks";
+    for (const Member& m : readPackage(made, problems))
+        if (m.header <= first) member = m.name + (first < m.header + 512 ? "'s header" : "'s data");
+    ADD_FAILURE() << "the package differs from " << golden << " in bytes " << first << " to " << last - 1 << " (first in "
+                  << member << "); it is " << made.size() << " bytes, the golden one " << expected.size()
+                  << ". If the change is meant, rewrite the golden package with\n  TESSARYN_UPDATE_GOLDEN=1 ctest --test-dir <build> "
+                     "-R GoldenPackage\nand commit tests/fixtures/example.kmf with the change.";
+}
+
+}  // namespace
