@@ -1,0 +1,36 @@
+// A quick look into the chosen music file, made before the packer runs: its
+// length, bitrate and sampling rate for the dialog, whether it is fragmented
+// (re-fragmenting is offered only then), and a warning when it does not look
+// like an ISO base media file at all. The top-level boxes are walked by their
+// headers; the few values needed below the movie box and the fragments are
+// found by scanning for their type names rather than by parsing the box tree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/file.h"
+
+struct MusicInfo {
+    uint32_t sampleDelta = 0;  // duration of one sample (the first stts entry's), in timescale units
+    uint32_t sampleCount = 0;  // samples of the movie box and of every fragment; whole seconds once presented
+    uint32_t avgBitrate = 0;   // bit/s, from the esds decoder configuration
+    uint32_t timescale = 0;    // the media's units per second (mdhd), shown as the sampling rate
+    uint32_t fragmented = 0;   // 1 when the file has a top-level moof box
+};
+
+// Fills `info` as far as the file allows (every field starts at 0) and returns
+// 1 when the file may be damaged: its first box is not ftyp, or no top-level
+// moov box comes before the end of the file. An empty file gives 0. The file
+// is read from its start; its position is left wherever the probe stopped.
+int ProbeMusicFile(framework::File& file, MusicInfo& info);
+
+struct MusicTexts {
+    std::string rate;    // "64000bps, 48000Hz"
+    std::string length;  // "1:04.02" (minutes, seconds, hundredths); empty without a timescale
+};
+
+// The two texts the dialog shows for a probed file. When the timescale is
+// known, `info.sampleCount` is replaced by the length in whole seconds, which
+// is what the description form later reads from it.
+MusicTexts PresentMusicInfo(MusicInfo& info);

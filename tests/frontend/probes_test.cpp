@@ -1,0 +1,173 @@
+// The music probe on files of our own making: well-formed ones laid out the ways
+// real tracks are, and truncated, wrapping and malformed ones that must end the
+// walk without hanging or reading past the bytes a read delivered.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "frontend/music_probe.h"
+#include "tests/frontend/probe_inputs.h"
+#include "tests/tools/testkit.h"
+
+namespace {
+
+using namespace probe_inputs;
+
+std::string fieldsOf(const MusicInfo& i) {
+    return "delta " + std::to_string(i.sampleDelta) + ", samples " + std::to_string(i.sampleCount) + ", bitrate " +
+           std::to_string(i.avgBitrate) + ", timescale " + std::to_string(i.timescale) + ", fragmented " +
+           std::to_string(i.fragmented);
+}
+
+struct Probed {
+    int result;
+    MusicInfo info;
+};
+
+Probed probe(const Bytes& bytes) {
+    framework::MemoryFile file(bytes);
+    Probed probed{-1, {}};
+    probed.info.sampleCount = 99;  // every field starts over
+    probed.result = ProbeMusicFile(file, probed.info);
+    return probed;
+}
+
+std::size_t offsetOf(const Bytes& bytes, const char* type) {
+    return std::size_t(std::search(bytes.begin(), bytes.end(), type, type + 4) - bytes.begin());
+}
+
+Bytes firstBytes(const Bytes& bytes, std::size_t count) {
+    return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(count));
+}
+
+// The worked example: one sample of 1024 in the movie box and three fragments of 1000.
+Bytes workedExample() { return ftyp() + moov(Movie{}) + mdat(300) + fragment(1000) + fragment(1000) + fragment(1000); }
+
+// A movie box whose single stts entry ends `tableEnd` bytes after the start of the box.
+Bytes movieWithTimingEndingAt(std::size_t tableEnd) {
+    const std::size_t sttsAt = offsetOf(moov(Movie{}), "stts");
+    Movie movie;
+    movie.fillerBeforeTiming = tableEnd - (sttsAt + 12 + 8);
+    return ftyp() + moov(movie) + mdat(100);
+}
+
+// An mdat that makes the next box start at `position` (behind the 24-byte ftyp).
+Bytes mdatUpTo(std::size_t position) { return mdat(position - 24 - 8); }
+
+TEST(MusicProbe, FindsWhatTheFileHolds) {
+    const MusicInfo worked{1024, 3001, 64000, 48000, 1};
+    const MusicInfo movieOnly{1024, 1, 64000, 48000, 0};
+    const MusicInfo none{};
+    Movie padded, version1, multi, empty, huge;
+    padded.paddedLengths = true;
+    version1.mdhdVersion = 1;
+    multi.timing = {{2, 1024}, {3, 2048}, {5, 512}};
+    empty.timing = {};
+    huge.timing = {{0xFFFFFFFF, 1}, {5, 1}};
+    Movie movie;
+    const Bytes bigMoof = moof({20000, 7});  // the second run lies past the first 64 KiB of the body
+    const std::size_t bitrateAt = 24 + offsetOf(moov(movie), "esds") + 24;  // in the file, behind ftyp
+
+    struct Case {
+        const char* what;
+        Bytes file;
+        int result;
+        MusicInfo info;
+    };
+    const Case cases[] = {
+        {"the worked example", workedExample(), 0, worked},
+        {"an empty file", {}, 0, none},
+        {"one byte", {0}, 1, none},
+        {"seven bytes of an ftyp header", firstBytes(ftyp(), 7), 1, none},
+        {"an ftyp header alone", header(8, "ftyp"), 1, none},
+        {"a first box that is not ftyp", moov(movie) + ftyp(), 1, none},
+        {"no movie box", ftyp() + mdat(100), 1, none},
+        {"ftyp whose size is below 8", header(7, "ftyp") + moov(movie), 1, none},
+        // Sizes that would wrap or lead back (0xFFFFFFE8 from position 24 is ftyp again) end the walk.
+        {"a size leading back to ftyp", ftyp() + header(0xFFFFFFE8, "free") + moov(movie), 1, none},
+        {"a size past 2 GiB", ftyp() + header(0x80000008, "free") + moov(movie), 1, none},
+        {"a size of 0 before moov", ftyp() + header(0, "free") + moov(movie), 1, none},
+        {"a size of 1 before moov", ftyp() + header(1, "mdat") + zeros(8) + moov(movie), 1, none},
+        {"a size of 7 before moov", ftyp() + header(7, "free") + moov(movie), 1, none},
+        {"leading back after moov", ftyp() + moov(movie) + header(0xFFFFFFE8, "free") + fragment(1000), 0, movieOnly},
+        {"past 2 GiB after moov", ftyp() + moov(movie) + header(0x80000008, "free") + fragment(1000), 0, movieOnly},
+        {"a size of 0 after moov", ftyp() + moov(movie) + header(0, "free") + fragment(1000), 0, movieOnly},
+        {"moov after an mdat of several windows", ftyp() + mdat(200000) + moov(movie), 0, movieOnly},
+        {"moov header across the 64 KiB mark", ftyp() + mdatUpTo(65532) + moov(movie), 0, movieOnly},
+        {"moov just before the 64 KiB mark", ftyp() + mdatUpTo(65500) + moov(movie), 0, movieOnly},
+        {"a box header across the 64 KiB mark", ftyp() + mdatUpTo(65534) + filler(100) + moov(movie), 0, movieOnly},
+        {"timing ending 64 KiB into moov", movieWithTimingEndingAt(65536), 0, movieOnly},
+        {"timing ending past 64 KiB into moov", movieWithTimingEndingAt(65537), 0, {0, 0, 64000, 48000, 0}},
+        {"cut inside the bitrate", firstBytes(ftyp() + moov(movie), bitrateAt + 2), 0, {0, 0, 0, 48000, 0}},
+        {"descriptor lengths padded with 0x80", ftyp() + moov(padded), 0, movieOnly},
+        {"mdhd of version 1", ftyp() + moov(version1), 0, movieOnly},
+        {"several stts entries", ftyp() + moov(multi), 0, {1024, 10, 64000, 48000, 0}},
+        {"an stts without entries", ftyp() + moov(empty) + fragment(1000), 0, {0, 1000, 64000, 48000, 1}},
+        {"counts past 32 bits", ftyp() + moov(huge) + fragment(1000), 0, {1, 0xFFFFFFFF, 64000, 48000, 1}},
+        {"a moof over 64 KiB", ftyp() + moov(movie) + bigMoof + fragment(1000), 0, {1024, 21001, 64000, 48000, 1}},
+        {"a moof of size 4", ftyp() + moov(movie) + header(4, "moof") + fragment(1000), 0, {1024, 1, 64000, 48000, 1}},
+        {"moov whose size is 0 (to the end)", ftyp() + header(0, "moov") + moov(movie), 0, movieOnly},
+    };
+    for (const Case& c : cases) {
+        const Probed probed = probe(c.file);
+        EXPECT_EQ(probed.result, c.result) << c.what;
+        EXPECT_EQ(fieldsOf(probed.info), fieldsOf(c.info)) << c.what;
+        EXPECT_EQ(fieldsOf(probe(c.file).info), fieldsOf(probed.info)) << c.what << ": a second probe differs";
+    }
+}
+
+TEST(MusicProbe, ReadsTracksOfTheTestKitsBuilder) {
+    using testkit::TrackLayout;
+    struct Case {
+        const char* what;
+        TrackLayout layout;
+        MusicInfo info;
+        const char* length;
+    };
+    TrackLayout fragmented, mediaFirst;
+    fragmented.moovSamples = 1;
+    fragmented.fragments = {{1000}, {600, 400}, {1000}};
+    mediaFirst.moovSamples = 3000;
+    mediaFirst.lastDelta = 512;
+    mediaFirst.mediaDataFirst = true;
+    const Case cases[] = {
+        {"the worked example's samples in fragments", fragmented, {1024, 3001, 32000, 48000, 1}, "1:04.02"},
+        {"media data first, a short last sample", mediaFirst, {1024, 3000, 32000, 48000, 0}, "1:04.00"},
+    };
+    for (const Case& c : cases) {
+        const Probed probed = probe(testkit::buildTrack(testkit::fakeFrames(48000, 3001), c.layout));
+        EXPECT_EQ(probed.result, 0) << c.what;
+        EXPECT_EQ(fieldsOf(probed.info), fieldsOf(c.info)) << c.what;
+        MusicInfo info = probed.info;
+        EXPECT_EQ(PresentMusicInfo(info).length, c.length) << c.what;
+    }
+}
+
+TEST(MusicProbe, PresentsRateAndLengthAndKeepsWholeSeconds) {
+    struct Case {
+        MusicInfo info;
+        const char* rate;
+        const char* length;
+        uint32_t countAfter;
+    };
+    const Case cases[] = {
+        {{1024, 3001, 64000, 48000, 1}, "64000bps, 48000Hz", "1:04.02", 64},
+        {{1024, 3001, 64000, 0, 1}, "64000bps, 0Hz", "", 3001},  // no timescale: the count stays
+        {{1024, 0, 0, 48000, 0}, "0bps, 48000Hz", "0:00.00", 0},
+        {{1, 47999, 128000, 48000, 0}, "128000bps, 48000Hz", "0:00.99", 0},  // hundredths round down
+        {{1024, 2812, 32000, 48000, 0}, "32000bps, 48000Hz", "0:59.98", 59},
+        {{1000, 3600, 32000, 1000, 0}, "32000bps, 1000Hz", "60:00.00", 3600},
+        // 5,000,000 samples of 1024 are 5.12e9 ticks: past 32 bits, computed whole.
+        {{1024, 5000000, 48000, 48000, 0}, "48000bps, 48000Hz", "1777:46.66", 106666},
+        {{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 1, 1}, "4294967295bps, 1Hz", "307445734418660283:45.00", 0xFFFFFFFF},
+    };
+    for (const Case& c : cases) {
+        MusicInfo info = c.info;
+        const MusicTexts texts = PresentMusicInfo(info);
+        EXPECT_EQ(texts.rate, c.rate) << c.length;
+        EXPECT_EQ(texts.length, c.length) << c.rate;
+        EXPECT_EQ(info.sampleCount, c.countAfter) << c.length;
+    }
+}
+
+}  // namespace
