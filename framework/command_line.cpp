@@ -1,0 +1,66 @@
+#include "framework/command_line.h"
+
+namespace framework {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool NeedsQuotes(const std::string& argument) {
+    if (argument.empty()) return true;
+    for (char c : argument) {
+        if (IsBlank(c) || c == '"') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+std::string QuoteArgument(const std::string& argument) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;  // backslashes just copied, still to be doubled if a quote follows
+    for (std::size_t i = 0; i < argument.size(); ++i) {
+        char c = argument[i];
+        if (IsCp932LeadByte(static_cast<unsigned char>(c)) && i + 1 < argument.size()) {
+            quoted += c;
+            quoted += argument[++i];
+            backslashes = 0;
+        } else if (c == '\\') {
+            quoted += c;
+            ++backslashes;
+        } else {
+            if (c == '"') quoted.append(backslashes + 1, '\\');
+            quoted += c;
+            backslashes = 0;
+        }
+    }
+    quoted.append(backslashes, '\\');  // so the closing quote stays a quote
+    quoted += '"';
+    return quoted;
+}
+
+std::string BuildCommandLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) line += ' ';
+        line += NeedsQuotes(arguments[i]) ? QuoteArgument(arguments[i]) : arguments[i];
+    }
+    return line;
+}
+
+const char* ArgumentsAfterProgramName(const char* commandLine) {
+    const char* p = commandLine ? commandLine : "";
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p && !IsBlank(*p)) ++p;
+    }
+    while (IsBlank(*p)) ++p;
+    return p;
+}
+
+}  // namespace framework
