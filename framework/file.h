@@ -46,6 +46,11 @@ private:
     std::intptr_t handle_ = kClosed;  // a HANDLE on Windows, a file descriptor elsewhere
 };
 
+// True when the file system has an entry named `path` (a file or a folder),
+// whether or not it can be opened, as reading its attributes tells; false for
+// a path longer than kMaxPathBytes.
+bool PathExists(const std::string& path);
+
 class MemoryFile final : public File {
 public:
     explicit MemoryFile(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}

@@ -33,13 +33,14 @@ struct FileFilter {
     std::string pattern;      // "*.kmf"
 };
 
-// A standard open or save dialog. The current folder is never changed by it.
+// A standard open or save dialog.
 struct FileDialogRequest {
     std::string title;
     std::vector<FileFilter> filters;
     bool mustExist = false;           // open: only an existing file is accepted
     bool askBeforeOverwrite = false;  // save: an existing file is replaced only after asking
     std::string defaultExtension;     // save: appended to a name typed without one ("kmf")
+    bool keepCurrentFolder = false;   // the process's current folder stays as it was, whatever folder is browsed
 };
 
 // True with the chosen path; false when the user cancelled or the path is too long.

@@ -54,6 +54,11 @@ uint32_t DiskFile::read(void* buffer, uint32_t count) {
     return delivered;
 }
 
+bool PathExists(const std::string& path) {
+    struct stat status;
+    return path.size() <= kMaxPathBytes && ::stat(path.c_str(), &status) == 0;
+}
+
 bool DiskFile::seekTo(uint64_t position) {
     if (!isOpen() || position > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
     return ::lseek(descriptorOf(handle_), static_cast<off_t>(position), SEEK_SET) >= 0;

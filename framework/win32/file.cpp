@@ -41,6 +41,10 @@ uint32_t DiskFile::read(void* buffer, uint32_t count) {
     return delivered;
 }
 
+bool PathExists(const std::string& path) {
+    return path.size() <= kMaxPathBytes && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool DiskFile::seekTo(uint64_t position) {
     if (!isOpen() || position > static_cast<uint64_t>(INT64_MAX)) return false;
     LARGE_INTEGER target;

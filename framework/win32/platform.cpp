@@ -28,7 +28,8 @@ std::string FilterList(const std::vector<FileFilter>& filters) {
 }
 
 DWORD FileDialogFlags(const FileDialogRequest& request) {
-    DWORD flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
+    DWORD flags = OFN_EXPLORER;
+    if (request.keepCurrentFolder) flags |= OFN_NOCHANGEDIR;
     if (request.mustExist) flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
     if (request.askBeforeOverwrite) flags |= OFN_OVERWRITEPROMPT;
     return flags;

@@ -1,0 +1,46 @@
+// Resource IDs of the frontend: its dialogs, their controls, the icon, the
+// string table and the system-menu command. Read by frontend.rc and the code.
+#ifndef TESSARYN_FRONTEND_RESOURCE_H
+#define TESSARYN_FRONTEND_RESOURCE_H
+
+#define IDD_FRONTEND_DIALOG 102
+#define IDD_COMMAND_DIALOG 131
+#define IDR_MAINFRAME 128
+#define IDS_ABOUTBOX 101
+#define IDM_ABOUTBOX 0x0010
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// Main dialog
+#define IDC_VERSION 1000
+#define IDC_CONVERT 1001
+#define IDC_OUTPUT_PATH 1002
+#define IDC_MUSIC_PATH 1003
+#define IDC_SHOW_COMMAND 1004
+#define IDC_RELOAD 1005
+#define IDC_BROWSE_MUSIC 1006
+#define IDC_BROWSE_OUTPUT 1007
+#define IDC_CONFIG_STATUS 1008
+#define IDC_JACKET_STATUS 1009
+#define IDC_DESCRIPTION_STATUS 1010
+#define IDC_WALLPAPER_STATUS 1011
+#define IDC_EXPECTED_SIZE 1012
+#define IDC_OPEN_DESCRIPTION 1013
+#define IDC_OPEN_CONFIG 1014
+#define IDC_REFRAGMENT 1015
+#define IDC_EDIT_DESCRIPTION 1016
+#define IDC_EDIT_CONFIG 1017
+#define IDC_JACKET_BROWSE 1018
+#define IDC_JACKET_NONE 1019
+#define IDC_WALLPAPER_BROWSE 1020
+#define IDC_WALLPAPER_NONE 1021
+#define IDC_RATE 1022
+#define IDC_LENGTH 1023
+#define IDC_RATE_CAMOUFLAGE 1026
+
+// Command line viewer
+#define IDC_COMMAND 1025
+
+#endif
