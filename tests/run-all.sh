@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales ffmpeg tar coreutils)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales ffmpeg tar coreutils
+          xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-wine)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -47,5 +48,6 @@ ctest --preset fuzz
 step "Benchmarks"
 cmake --workflow --preset bench
 build/bench/bench/packer_bench --benchmark_min_time=0.05
+build/bench/bench/frontend_bench --benchmark_min_time=0.05
 
 step "All checks passed"

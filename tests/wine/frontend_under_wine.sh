@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Runs the 64-bit Windows build of the frontend under Wine on an X display of
+# its own, in the Japanese locale, and plays the user with win_inspect (texts
+# are compared as UTF-8): the refusal without a song; a dropped song with its
+# length, rate, side-file statuses and expected size; the command viewer; a
+# conversion by the real tessaryn.exe beside the frontend, whose package must
+# equal the native packer's; a song named ソング.3g2 in a folder named ソ given on
+# the command line; the refusal when no packer lies beside the frontend. Saves a
+# screenshot of the main dialog as WORK_DIR/frontend.png.
+#   frontend_under_wine.sh WIN_INSPECT_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
+# Exit code 77 (skipped) when Wine, Xvfb or the Windows builds are missing.
+set -euo pipefail
+
+inspect=$1 build=$2 native=$3 examples=$4 work=$5
+wine_loader=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
+
+frontend=$build/bin/frontend.exe
+[ -f "$frontend" ] || frontend=$build/frontend/frontend.exe
+[ -f "$frontend" ] || { echo "missing frontend.exe in $build: build the win64 preset first"; exit 77; }
+packer=${frontend%/*}/tessaryn.exe
+for file in "$inspect" "$packer"; do [ -f "$file" ] || { echo "missing $file: build the win64 preset first"; exit 77; }; done
+[ -x "$wine_loader" ] || { echo "Wine (wine64) is not installed"; exit 77; }
+command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || { echo "no ja_JP.UTF-8 locale (run as root to make it)"; exit 77; }
+fi
+
+mkdir -p "$work"
+work=$(cd "$work" && pwd)  # Wine wants an absolute prefix
+export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 SOURCE_DATE_EPOCH=1131580800
+
+rm -f "$work/display" "$work/frontend.png"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+    "$wineserver" -k >/dev/null 2>&1 || true
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(cat "$work/display")
+
+# A prefix of our own with Japanese fonts for the dialog's ＭＳ Ｐゴシック and a
+# virtual desktop, which draws title bars.
+wine() { timeout 120 "$wine_loader" "$@"; }  # no call may hang the test
+[ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1 || true
+# Wine's loader, called directly, misses its own Marlett, which draws the caption buttons.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+if ! grep -q IPAPGothic "$WINEPREFIX/user.reg" 2>/dev/null; then
+    for pair in "ＭＳ Ｐゴシック=IPAPGothic" "MS UI Gothic=IPAPGothic" "ＭＳ ゴシック=IPAGothic"; do
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${pair%=*}" /d "${pair#*=}" /f >/dev/null 2>&1
+    done
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    timeout 60 "$wineserver" -w || true  # the desktop of the next start is a virtual one
+fi
+
+windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+ask() { wine "$inspect" "$@" 2>&1; }
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+main="Tessaryn - Frontend" refusal="変換開始前のエラー"
+
+# expect WHAT EXPECTED COMMAND...: the tool's answer. Reads are retried for a
+# few seconds while the dialog catches up with a drop or a click.
+expect() {
+    local what=$1 expected=$2 answer= until=$((SECONDS + 5))
+    shift 2
+    while :; do
+        case $1 in
+            text | check | enabled) answer=$(ask -t 2 "$@") || true ;;
+            *) answer=$(ask "$@") || true; break ;;
+        esac
+        case $answer in "$expected" | win_inspect:*) break ;; esac  # done, or no such control
+        [ "$SECONDS" -lt "$until" ] || break
+        sleep 0.25
+    done
+    [ "$answer" = "$expected" ] || fail "$what: '$answer', expected '$expected'"
+}
+start_frontend() {  # FOLDER [MUSIC]: the frontend in FOLDER, waiting for its dialog
+    (cd "$work" && exec "$wine_loader" "$1/frontend.exe" "${@:2}" </dev/null >>"$work/frontend.log" 2>&1) &
+    ask wait "$main" >/dev/null || { fail "the frontend in $1 showed no dialog"; exit 1; }
+}
+close_frontend() { ask click "$main" 2 >/dev/null && ask gone "$main" >/dev/null || fail "the dialog did not close"; }
+file_size() { stat -c %s "$1"; }
+# The texts a survey shows for a folder holding the example song and all its side files.
+expect_song() {  # FOLDER NAME
+    local song=$1/$2.3g2 size=$((2048 + $(file_size "$1/$2.3g2"))) side
+    for side in config.txt jacket.jpg description.txt wallpaper.jpg; do
+        size=$(((size + $(file_size "$1/$side") + 1023) & ~511))
+    done
+    expect "music path" "$(windows_path "$song")" text "$main" 1003
+    expect "output path" "$(windows_path "${song%.3g2}.kmf")" text "$main" 1002
+    expect "length" "0:10.03" text "$main" 1023  # 216 samples of 1024 at 22050 Hz
+    expect "rate" "32000bps, 22050Hz" text "$main" 1022
+    expect "config.txt status" "あり" text "$main" 1008
+    expect "jacket status" "$(file_size "$1/jacket.jpg")ﾊﾞｲﾄ 96x96" text "$main" 1009
+    expect "description.txt status" "あり" text "$main" 1010
+    expect "wallpaper status" "$(file_size "$1/wallpaper.jpg")ﾊﾞｲﾄ 240x320" text "$main" 1011
+    expect "expected size" "$((size >> 10))KB(予想)" text "$main" 1012
+    expect "re-fragment offered" 1 enabled "$main" 1015  # the song has movie fragments
+    expect "re-fragment ticked" 1 check "$main" 1015
+    expect "rate camouflage offered" 0 enabled "$main" 1026  # 32000 bit/s needs no cap
+    expect "rate camouflage ticked" 0 check "$main" 1026
+}
+
+# ---- The frontend with its packer, the example song dropped on it ----
+app=$work/app song=$work/song
+rm -rf "$app" "$song" "$work/native" "$work/ソ" "$work/alone" "$work/frontend.log"
+mkdir -p "$app" "$song" "$work/native" "$work/ソ" "$work/alone"
+cp "$frontend" "$packer" "$app/"
+cp "$examples"/song.3g2 "$examples"/config.txt "$examples"/description.txt "$examples"/jacket.jpg \
+    "$examples"/wallpaper.jpg "$song/"
+cp "$song"/* "$work/native/"
+start_frontend "$app"
+expect "music path without a song" "" text "$main" 1003
+expect "config.txt status without a song" "" text "$main" 1008
+ask click "$main" 1001 >/dev/null || fail "cannot click 変換"
+expect "convert without a song" "ファイルを選択してください" msgbox "$refusal"
+ask gone "$refusal" >/dev/null || fail "the message box did not close"
+
+ask drop "$main" "$(windows_path "$song/song.3g2")" >/dev/null || fail "the drop was not delivered"
+expect_song "$song" song
+
+if command -v xwd >/dev/null && command -v convert >/dev/null; then
+    sleep 1  # let the dialog paint
+    xwd -silent -id "$(ask xid "$main")" | convert xwd:- "$work/frontend.png" || fail "no screenshot"
+    echo "screenshot: $work/frontend.png"
+fi
+
+quoted() { printf '"%s"' "$(windows_path "$1")"; }
+command_line="$(quoted "$app/tessaryn.exe") $(quoted "$song/song.3g2") -o:$(quoted "$song/song.kmf") -mode:31 -chku1:\"\" -chkufr "
+ask click "$main" 1004 >/dev/null || fail "cannot click コマンド表示"
+expect "the command viewer" "$command_line" text "コマンドライン" 1025
+ask click "コマンドライン" 1 >/dev/null && ask gone "コマンドライン" >/dev/null || fail "the command viewer did not close"
+
+# Convert: the packer beside the frontend writes the package and waits for a
+# key in its console; the key ends it, so the package is complete.
+ask click "$main" 1001 >/dev/null || fail "cannot click 変換"
+expect "the packer's exit code" 0 -t 30 key tessaryn.exe
+"$native" "$work/native/song.3g2" "-o:$work/native/song.kmf" -mode:31 -chku1: -chkufr </dev/null >/dev/null \
+    || fail "the native packer failed"
+cmp "$work/native/song.kmf" "$song/song.kmf" || fail "the frontend's package differs from the native packer's"
+close_frontend
+
+# ---- ソング.3g2 in a folder named ソ, on the command line: ソ ends in the byte 0x5C ----
+cp "$song/song.3g2" "$work/ソ/ソング.3g2"
+cp "$song"/config.txt "$song"/description.txt "$song"/jacket.jpg "$song"/wallpaper.jpg "$work/ソ/"
+start_frontend "$app" "$(windows_path "$work/ソ/ソング.3g2")"
+expect_song "$work/ソ" ソング
+close_frontend
+
+# ---- No packer beside the frontend ----
+cp "$frontend" "$work/alone/"
+start_frontend "$work/alone" "$(windows_path "$song/song.3g2")"
+ask click "$main" 1001 >/dev/null || fail "cannot click 変換"
+expect "convert without a packer" "Tessarynを認識できません" msgbox "$refusal"
+close_frontend
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "the frontend works under Wine"
