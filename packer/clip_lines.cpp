@@ -9,12 +9,6 @@ namespace {
 
 constexpr int kClipLinesStart = 3;  // line feeds before clip 1's line
 
-// One line of the file, without its line end, as the text a C string would hold.
-struct LineText {
-    const uint8_t* begin;
-    uint32_t length;
-};
-
 struct LineEnd {
     bool found;
     uint32_t position;  // of the line feed, or the end of the bytes
@@ -26,13 +20,11 @@ LineEnd findLineFeed(const uint8_t* bytes, uint32_t from, uint32_t count) {
     return LineEnd{true, static_cast<uint32_t>(static_cast<const uint8_t*>(feed) - bytes)};
 }
 
-// The line from `begin` to `end`, a CR right before the end dropped, cut at a
-// zero byte as a C string would be.
-LineText lineBetween(const uint8_t* bytes, uint32_t begin, uint32_t end) {
+ClipLine lineBetween(const uint8_t* bytes, uint32_t begin, uint32_t end) {
     if (end > begin && bytes[end - 1] == '\r') --end;
     const void* zero = std::memchr(bytes + begin, '\0', end - begin);
     if (zero) end = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - bytes);
-    return LineText{bytes + begin, end - begin};
+    return ClipLine{true, begin, end - begin};
 }
 
 // Reads the numbers of "%u.%u,%u.%u" as the usual scanning rules do: each
@@ -40,8 +32,8 @@ LineText lineBetween(const uint8_t* bytes, uint32_t begin, uint32_t end) {
 // follow where the pattern has it. Numbers past the first mismatch stay 0.
 class RangeScanner {
 public:
-    explicit RangeScanner(LineText line)
-        : at_(reinterpret_cast<const char*>(line.begin)), end_(at_ + line.length) {}
+    RangeScanner(const uint8_t* bytes, ClipLine line)
+        : at_(reinterpret_cast<const char*>(bytes + line.begin)), end_(at_ + line.length) {}
 
     bool number(uint32_t* value) {
         const char* stop = scanDecimal(at_, end_, value);
@@ -61,11 +53,11 @@ private:
     const char* end_;
 };
 
-void readClipLine(ClipRange& clip, LineText line) {
-    if (line.length == 0) return;
+void readClipLine(ClipRange& clip, const uint8_t* bytes, ClipLine line) {
+    if (!line.present || line.length == 0) return;
     clip.state = ClipState::Enabled;
     uint32_t startSeconds = 0, startMilliseconds = 0, endSeconds = 0, endMilliseconds = 0;
-    RangeScanner scan(line);
+    RangeScanner scan(bytes, line);
     (void)(scan.number(&startSeconds) && scan.literal('.') && scan.number(&startMilliseconds) &&
            scan.literal(',') && scan.number(&endSeconds) && scan.literal('.') && scan.number(&endMilliseconds));
     uint32_t start = startSeconds * 1000u + startMilliseconds;
@@ -76,21 +68,28 @@ void readClipLine(ClipRange& clip, LineText line) {
 
 }  // namespace
 
-void parseClipLines(uint8_t* bytes, uint32_t count) {
-    if (!bytes) return;
+std::array<ClipLine, 3> FindClipLines(const uint8_t* bytes, uint32_t count) {
+    std::array<ClipLine, 3> lines{};
     uint32_t lineStart = 0;
     for (int i = 0; i < kClipLinesStart; ++i) {
         LineEnd end = findLineFeed(bytes, lineStart, count);
-        if (!end.found) return;
+        if (!end.found) return lines;
         lineStart = end.position + 1;
     }
-    for (int clip = 0; clip < kClipCount; ++clip) {
+    for (ClipLine& line : lines) {
         LineEnd end = findLineFeed(bytes, lineStart, count);
-        bool lastClip = clip == kClipCount - 1;
+        const bool lastLine = &line == &lines.back();
         // Clips 1 and 2 need their line feed; clip 3's line may end the file.
-        if (!end.found && !lastClip) return;
-        readClipLine(g_run.clips[clip], lineBetween(bytes, lineStart, end.position));
-        if (!end.found) return;
+        if (!end.found && !lastLine) return lines;
+        line = lineBetween(bytes, lineStart, end.position);
+        if (!end.found) return lines;
         lineStart = end.position + 1;
     }
+    return lines;
+}
+
+void parseClipLines(uint8_t* bytes, uint32_t count) {
+    if (!bytes) return;
+    const std::array<ClipLine, 3> lines = FindClipLines(bytes, count);
+    for (int clip = 0; clip < kClipCount; ++clip) readClipLine(g_run.clips[clip], bytes, lines[clip]);
 }

@@ -2,7 +2,21 @@
 // "start seconds.milliseconds,end seconds.milliseconds".
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+// One clip line of config.txt as the packer reads it: without its line end (a
+// CR before the LF dropped), cut at a zero byte as a C string would be.
+struct ClipLine {
+    bool present = false;  // false when the file ends before the line
+    uint32_t begin = 0;
+    uint32_t length = 0;
+};
+
+// Lines 4 to 6 of the given bytes. Lines 1 to 5 count only when they end in a
+// line feed; line 6 may end the file. The frontend reads the lines by this rule
+// too, so it offers exactly the clips the packer will find.
+std::array<ClipLine, 3> FindClipLines(const uint8_t* bytes, uint32_t count);
 
 // Fills start, length and state of the three clip records from the bytes of
 // config.txt. Only the given count of bytes is read; the bytes are not changed.
