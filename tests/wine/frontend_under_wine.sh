@@ -12,41 +12,18 @@
 set -euo pipefail
 
 inspect=$1 build=$2 native=$3 examples=$4 work=$5
-wine_loader=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
+. "$(dirname "$0")/wine_session.sh"
 
 frontend=$build/bin/frontend.exe
-[ -f "$frontend" ] || frontend=$build/frontend/frontend.exe
-[ -f "$frontend" ] || { echo "missing frontend.exe in $build: build the win64 preset first"; exit 77; }
-packer=${frontend%/*}/tessaryn.exe
-for file in "$inspect" "$packer"; do [ -f "$file" ] || { echo "missing $file: build the win64 preset first"; exit 77; }; done
-[ -x "$wine_loader" ] || { echo "Wine (wine64) is not installed"; exit 77; }
-command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || { echo "no ja_JP.UTF-8 locale (run as root to make it)"; exit 77; }
-fi
-
-mkdir -p "$work"
-work=$(cd "$work" && pwd)  # Wine wants an absolute prefix
-export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+packer=$build/bin/tessaryn.exe
+wine_require "$frontend" "$packer" "$inspect"
+wine_japanese_locale
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 SOURCE_DATE_EPOCH=1131580800
+wine_session "$work" display
+rm -f "$work/frontend.png"
 
-rm -f "$work/display" "$work/frontend.png"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-cleanup() {
-    "$wineserver" -k >/dev/null 2>&1 || true
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display")
-
-# A prefix of our own with Japanese fonts for the dialog's ＭＳ Ｐゴシック and a
-# virtual desktop, which draws title bars.
-wine() { timeout 120 "$wine_loader" "$@"; }  # no call may hang the test
-[ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1 || true
+# Japanese fonts for the dialog's ＭＳ Ｐゴシック and a virtual desktop, which
+# draws title bars.
 # Wine's loader, called directly, misses its own Marlett, which draws the caption buttons.
 cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 if ! grep -q IPAPGothic "$WINEPREFIX/user.reg" 2>/dev/null; then
@@ -58,16 +35,14 @@ if ! grep -q IPAPGothic "$WINEPREFIX/user.reg" 2>/dev/null; then
     timeout 60 "$wineserver" -w || true  # the desktop of the next start is a virtual one
 fi
 
-windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 ask() { wine "$inspect" "$@" 2>&1; }
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 main="Tessaryn - Frontend" refusal="変換開始前のエラー"
 
 # expect WHAT EXPECTED COMMAND...: the tool's answer. Reads are retried for a
-# few seconds while the dialog catches up with a drop or a click.
+# while (up to 15 s, for a loaded machine) the dialog catches up with a drop
+# or a click.
 expect() {
-    local what=$1 expected=$2 answer= until=$((SECONDS + 5))
+    local what=$1 expected=$2 answer= until=$((SECONDS + 15))
     shift 2
     while :; do
         case $1 in
@@ -160,8 +135,4 @@ ask click "$main" 1001 >/dev/null || fail "cannot click 変換"
 expect "convert without a packer" "Tessarynを認識できません" msgbox "$refusal"
 close_frontend
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "the frontend works under Wine"
+wine_finish "the frontend works under Wine"

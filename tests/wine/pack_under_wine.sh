@@ -11,15 +11,8 @@
 set -euo pipefail
 
 native=$1 win64=$2 win32=$3 examples=$4 work=$5
-wine_loader=/usr/lib/wine/wine64
-
-for exe in "$win64" "$win32"; do
-    [ -f "$exe" ] || { echo "missing $exe: build the win32 and win64 presets first"; exit 77; }
-done
-[ -x "$wine_loader" ] || { echo "Wine (wine64) is not installed"; exit 77; }
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/wine_session.sh"
+wine_require "$win64" "$win32"
 
 # ---- What the Windows builds are made of ----
 for exe in "$win64" "$win32"; do
@@ -31,15 +24,7 @@ for exe in "$win64" "$win32"; do
     grep -q -a -F 'Tessaryn (20051110)' "$exe" || fail "$exe lacks the banner literal"
 done
 
-# ---- One Wine prefix for the run ----
-export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$work"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$wine_loader" wineboot -i >/dev/null 2>&1 || true
-fi
-trap '"${WINELOADER%/*}/wineserver" -k >/dev/null 2>&1 || true' EXIT
-
-windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+wine_session "$work"
 
 # A report made comparable: no CR before the line ends, no elapsed time.
 report_of() {
@@ -56,7 +41,7 @@ cp "$examples"/song.3g2 "$examples"/config.txt "$examples"/description.txt "$exa
 cp "$work/native/"* "$work/windows/"
 
 "$native" "$work/native/song.3g2" "${args[@]}" </dev/null | report_of | sed "s#$work/native/#DIR#g" > "$work/native.txt"
-"$wine_loader" "$win64" "$(windows_path "$work/windows/song.3g2")" "${args[@]}" </dev/null | report_of \
+wine "$win64" "$(windows_path "$work/windows/song.3g2")" "${args[@]}" </dev/null | report_of \
     | sed "s#$(windows_path "$work/windows/" | sed 's/\\/\\\\/g')#DIR#g" > "$work/windows.txt"
 
 [ -f "$work/windows/song.kmf" ] || fail "the Windows build wrote no package"
@@ -70,15 +55,13 @@ mkdir -p "$work/ini/bin" "$work/ini/song"
 cp "$win64" "$work/ini/bin/tessaryn.exe"
 printf 'MUSIC_FILENAME=track.3g2\r\nCHECK_HITKEY=0\r\n' > "$work/ini/bin/tessaryn.ini"
 cp "$examples/song.3g2" "$work/ini/song/"
-(cd "$work" && "$wine_loader" "$work/ini/bin/tessaryn.exe" "$(windows_path "$work/ini/song/song.3g2")" -mode:2 </dev/null) \
+(cd "$work" && wine "$work/ini/bin/tessaryn.exe" "$(windows_path "$work/ini/song/song.3g2")" -mode:2 </dev/null) \
     | report_of > "$work/ini.txt"
 grep -q '^ notice: tessaryn.ini was read$' "$work/ini.txt" || fail "tessaryn.ini beside the .exe was not read"
 tar -tf "$work/ini/song/song.kmf" | grep -qx 'track.3g2' || fail "MUSIC_FILENAME from tessaryn.ini was not used"
 
 # ---- Japanese names: side files and tessaryn.ini beside paths with 0x5C trail bytes ----
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || { echo "no ja_JP.UTF-8 locale (run as root to make it)"; exit 77; }
-fi
+wine_japanese_locale
 song=ソング表.3g2
 rm -rf "$work/jp"
 for side in native windows; do
@@ -90,15 +73,11 @@ mkdir -p "$work/jp/表"
 cp "$win64" "$work/jp/表/ソフト.exe"
 printf 'CHECK_HITKEY=0\r\n' > "$work/jp/表/tessaryn.ini"
 "$native" "$work/jp/native/ソ/$song" -mode:27 -chku1:イントロ </dev/null >/dev/null
-(cd "$work" && LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine_loader" "$work/jp/表/ソフト.exe" \
+(cd "$work" && LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 wine "$work/jp/表/ソフト.exe" \
     "$(windows_path "$work/jp/windows/ソ/$song")" -mode:11 -chku1:イントロ </dev/null) | report_of > "$work/jp.txt"
 grep -q '^ notice: tessaryn.ini was read$' "$work/jp.txt" || fail "tessaryn.ini beside 表\\ソフト.exe was not read"
 grep -a -E '^(created|  error):' "$work/jp.txt" && fail "side files beside ソ\\$song were not found"
 cmp "$work/jp/native/ソ/ソング表.kmf" "$work/jp/windows/ソ/ソング表.kmf" \
     || fail "the Japanese-named package differs between the native and the Windows build"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "the Windows build packs byte for byte as the native one"
+wine_finish "the Windows build packs byte for byte as the native one"

@@ -1,0 +1,65 @@
+# Sourced by the Wine checks: the 64-bit loader called directly (this kernel
+# can't run the 32-bit one), a prefix of the check's own under its work folder,
+# the Japanese locale (Wine takes its ANSI code page, 932, from it), an X display
+# of its own, and the clean-up of everything started, also on failure. Checks
+# that can't run here exit with 77 (skipped).
+wine_loader=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+wine() { timeout 120 "$wine_loader" "$@"; }  # no call may hang a check
+
+# wine_require FILE...: Wine and the given builds must be there.
+wine_require() {
+    local file
+    for file in "$@"; do [ -f "$file" ] || { echo "missing $file: build the win64 preset first"; exit 77; }; done
+    [ -x "$wine_loader" ] || { echo "Wine (wine64) is not installed"; exit 77; }
+}
+
+wine_japanese_locale() {
+    if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+        localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || { echo "no ja_JP.UTF-8 locale (run as root to make it)"; exit 77; }
+    fi
+}
+
+# wine_session WORK_DIR [display]: the prefix (made on first use) and the
+# environment, with an Xvfb on a free display when asked; sets `work` to the
+# absolute folder, which Wine wants.
+wine_session() {
+    mkdir -p "$1"
+    work=$(cd "$1" && pwd)
+    export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+    trap wine_cleanup EXIT
+    [ "${2:-}" = display ] && wine_display
+    [ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1 || true
+}
+
+wine_display() {
+    command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
+    rm -f "$work/display"
+    # Xvfb picks a free display itself and writes its number once it is ready.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
+    export DISPLAY=:$(cat "$work/display")
+}
+
+wine_cleanup() {
+    "$wineserver" -k >/dev/null 2>&1 || true
+    if [ -n "${xvfb:-}" ]; then
+        kill "$xvfb" 2>/dev/null || true
+        wait "$xvfb" 2>/dev/null || true
+    fi
+}
+
+# wine_finish WHAT: the summary line and the exit status of the check.
+wine_finish() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$failures check(s) failed"
+        exit 1
+    fi
+    echo "$1"
+}
