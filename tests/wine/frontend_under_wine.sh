@@ -1,22 +1,22 @@
 #!/usr/bin/env bash
 # Runs the 64-bit Windows build of the frontend under Wine on an X display of
-# its own, in the Japanese locale, and plays the user with win_inspect (texts
+# its own, in the Japanese locale, and plays the user with dialog_driver (texts
 # are compared as UTF-8): the refusal without a song; a dropped song with its
 # length, rate, side-file statuses and expected size; the command viewer; a
 # conversion by the real tessaryn.exe beside the frontend, whose package must
 # equal the native packer's; a song named ソング.3g2 in a folder named ソ given on
 # the command line; the refusal when no packer lies beside the frontend. Saves a
 # screenshot of the main dialog as WORK_DIR/frontend.png.
-#   frontend_under_wine.sh WIN_INSPECT_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
+#   frontend_under_wine.sh DIALOG_DRIVER_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
 # Exit code 77 (skipped) when Wine, Xvfb or the Windows builds are missing.
 set -euo pipefail
 
-inspect=$1 build=$2 native=$3 examples=$4 work=$5
+driver=$1 build=$2 native=$3 examples=$4 work=$5
 . "$(dirname "$0")/wine_session.sh"
 
 frontend=$build/bin/frontend.exe
 packer=$build/bin/tessaryn.exe
-wine_require "$frontend" "$packer" "$inspect"
+wine_require "$frontend" "$packer" "$driver"
 wine_japanese_locale
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 SOURCE_DATE_EPOCH=1131580800
 wine_session "$work" display
@@ -35,7 +35,7 @@ if ! grep -q IPAPGothic "$WINEPREFIX/user.reg" 2>/dev/null; then
     timeout 60 "$wineserver" -w || true  # the desktop of the next start is a virtual one
 fi
 
-ask() { wine "$inspect" "$@" 2>&1; }
+ask() { wine "$driver" "$@" 2>&1; }
 main="Tessaryn - Frontend" refusal="変換開始前のエラー"
 
 # expect WHAT EXPECTED COMMAND...: the tool's answer. Reads are retried for a
@@ -49,7 +49,7 @@ expect() {
             text | check | enabled) answer=$(ask -t 2 "$@") || true ;;
             *) answer=$(ask "$@") || true; break ;;
         esac
-        case $answer in "$expected" | win_inspect:*) break ;; esac  # done, or no such control
+        case $answer in "$expected" | dialog_driver:*) break ;; esac  # done, or no such control
         [ "$SECONDS" -lt "$until" ] || break
         sleep 0.25
     done

@@ -1,7 +1,7 @@
-// win_inspect: drives a running dialog program from outside, one command per
+// dialog_driver: drives a running dialog program from outside, one command per
 // run, for tests/wine/frontend_under_wine.sh.
 //
-//   win_inspect [-t SECONDS] COMMAND ARGUMENTS...
+//   dialog_driver [-t SECONDS] COMMAND ARGUMENTS...
 //
 // A window is named by its exact title and looked for among the visible
 // top-level windows for up to SECONDS (default 10). Texts on the command line
@@ -57,7 +57,7 @@ int Print(const std::wstring& text) {
 }
 
 int Fail(const std::wstring& why) {
-    std::fprintf(stderr, "win_inspect: %s\n", Utf8(why).c_str());
+    std::fprintf(stderr, "dialog_driver: %s\n", Utf8(why).c_str());
     return 1;
 }
 
@@ -272,7 +272,7 @@ int main() {
         args.erase(args.begin(), args.begin() + 2);
     }
     int status = args.empty() ? 2 : Run(args);
-    if (status == 2) std::fputs("usage: win_inspect [-t SECONDS] COMMAND ARGUMENTS... (see the source)\n", stderr);
+    if (status == 2) std::fputs("usage: dialog_driver [-t SECONDS] COMMAND ARGUMENTS... (see the source)\n", stderr);
     std::fflush(stdout);
     return status;
 }
