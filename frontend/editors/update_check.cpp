@@ -1,0 +1,160 @@
+#include "frontend/editors/update_check.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "framework/socket.h"
+
+#ifndef TESSARYN_UPDATE_HOST
+#define TESSARYN_UPDATE_HOST "update.tessaryn.invalid"
+#endif
+
+namespace frontend {
+
+namespace {
+
+constexpr std::size_t kMaxHostName = 255;
+constexpr std::size_t kReplyCapacity = 4096;
+constexpr std::size_t kVersionsLength = 18;  // from the byte after the marker: "!" 8 digits, separator, 8 digits
+
+// Where the reply's versions begin: the byte after the seventh counted "!".
+// 0 with `position` set, 2 when there is no header end, 3 when there is no marker
+// or nothing follows it.
+long FindVersions(const unsigned char* reply, std::size_t size, std::size_t& position) {
+    // The header ends at the first line that holds no printable byte (CR is not one).
+    std::size_t i = 0;
+    unsigned count = 0;
+    for (;; ++i) {
+        if (i == size) return 2;
+        if (reply[i] == '\n') {
+            if (count == 0) break;
+            count = 0;
+        } else if (reply[i] >= 0x20) {
+            ++count;
+        }
+    }
+    // The marker: seven "!" in a run. A "!" right after printable text starts a
+    // new run, so a chunk-size line before the marker does not shift it.
+    unsigned run = 0;
+    count = 0;
+    while (i < size && run < 7) {
+        const unsigned char byte = reply[i++];
+        if (byte == '!') {
+            run = count == 0 ? run + 1 : 1;
+            count = 0;
+        } else {
+            run = 0;
+            if (byte >= 0x20) ++count;
+        }
+    }
+    if (i >= size) return 3;
+    position = i;
+    return 0;
+}
+
+bool IsSpace(unsigned char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
+
+// A decimal number at `start`: white space skipped, an optional sign, digits.
+// 0 when there are none, or for a negative number; at most 0xFFFFFFFF.
+uint32_t ReadNumber(const unsigned char* reply, std::size_t size, std::size_t start) {
+    std::size_t i = start;
+    while (i < size && IsSpace(reply[i])) ++i;
+    bool negative = false;
+    if (i < size && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
+    uint64_t value = 0;
+    for (; i < size && reply[i] >= '0' && reply[i] <= '9'; ++i) {
+        value = value * 10 + (reply[i] - '0');
+        if (value > UINT32_MAX) value = UINT32_MAX;
+    }
+    return negative ? 0 : static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+bool ParseUpdateServer(const std::string& text, UpdateServer& server) {
+    const std::size_t colon = text.rfind(':');
+    std::string host = text.substr(0, colon);
+    unsigned long port = 80;
+    if (colon != std::string::npos) {
+        const std::string digits = text.substr(colon + 1);
+        if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+        port = std::strtoul(digits.c_str(), nullptr, 10);
+        if (port == 0 || port > 65535) return false;
+    }
+    if (host.empty() || host.size() > kMaxHostName) return false;
+    server.host = std::move(host);
+    server.port = static_cast<uint16_t>(port);
+    return true;
+}
+
+std::string UpdateServerSetting() {
+    const char* setting = std::getenv("TESSARYN_UPDATE_SERVER");
+    return setting && *setting ? setting : TESSARYN_UPDATE_HOST;
+}
+
+std::string BuildUpdateRequest(const UpdateServer& server, uint32_t packerVersion, uint32_t frontendVersion) {
+    std::string authority = server.host;
+    if (server.port != 80) authority += ":" + std::to_string(server.port);
+    char agent[64];
+    std::snprintf(agent, sizeof agent, "User-Agent: Tessaryn/1.0(%08lu; Frontend %08lu)\n",
+                  static_cast<unsigned long>(packerVersion), static_cast<unsigned long>(frontendVersion));
+    return "GET /cgi-bin/ver/ver.cgi HTTP/1.1\n"
+           "Referer: http://" + authority + "/\n"
+           "Host: " + authority + "\n" +
+           agent +
+           "Connection: Keep-Alive\n"
+           "\n";
+}
+
+bool UpdateReplyIsComplete(const char* reply, std::size_t size) {
+    std::size_t position = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(reply);
+    return FindVersions(bytes, size, position) == 0 && size - position >= kVersionsLength;
+}
+
+long ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& result) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(reply);
+    std::size_t position = 0;
+    const long error = FindVersions(bytes, size, position);
+    if (error != 0) return error;
+    result.newestPacker = ReadNumber(bytes, size, position + 1);
+    result.newestFrontend = ReadNumber(bytes, size, position + 10);
+    return 0;
+}
+
+UpdateCheckResult CheckForUpdate(const std::string& serverSetting, uint32_t packerVersion, uint32_t frontendVersion,
+                                 int timeoutMilliseconds) {
+    UpdateCheckResult result;
+    result.newestPacker = packerVersion;
+    result.newestFrontend = frontendVersion;
+
+    UpdateServer server;
+    framework::TcpConnection connection;  // closes the socket and ends Winsock on every return
+    if (!ParseUpdateServer(serverSetting, server) || !connection.connect(server.host, server.port, timeoutMilliseconds)) {
+        result.error = 1;
+        return result;
+    }
+    const std::string request = BuildUpdateRequest(server, packerVersion, frontendVersion);
+    // A failed send is not reported by itself: it leaves nothing to receive.
+    if (connection.sendAll(request.data(), request.size(), timeoutMilliseconds)) {
+        // Read until the versions are in, the server closes, the buffer is full or it falls silent.
+        std::string reply(kReplyCapacity, '\0');
+        std::size_t size = 0;
+        while (size < reply.size() && !UpdateReplyIsComplete(reply.data(), size)) {
+            const int got = connection.receive(&reply[size], reply.size() - size, timeoutMilliseconds);
+            if (got <= 0) break;
+            size += static_cast<std::size_t>(got);
+        }
+        connection.close();
+        result.error = size == 0 ? 2 : ParseUpdateReply(reply.data(), size, result);
+        return result;
+    }
+    result.error = 2;
+    return result;
+}
+
+UpdateCheckResult CheckForUpdate(uint32_t packerVersion, uint32_t frontendVersion) {
+    return CheckForUpdate(UpdateServerSetting(), packerVersion, frontendVersion);
+}
+
+}  // namespace frontend
