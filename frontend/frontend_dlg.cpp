@@ -2,6 +2,7 @@
 // and the reload button. The other handlers are in the files named in the header.
 #include "frontend/frontend_dlg.h"
 
+#include "frontend/editors/about_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
 
@@ -83,9 +84,12 @@ void CFrontendDlg::AddAboutMenuItem() {
     systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, text);
 }
 
-// The About box and its update check are not built yet; button 1000 and the
-// window menu's entry both lead here.
-void CFrontendDlg::ShowAboutBox() {}
+// Button 1000 and the window menu's entry both lead here: the About box, made
+// anew with the current version texts, modal over the main dialog.
+void CFrontendDlg::ShowAboutBox() {
+    CAboutDlg about;
+    about.DoModal();
+}
 
 void CFrontendDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
