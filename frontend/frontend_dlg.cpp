@@ -5,6 +5,7 @@
 #include "frontend/editors/about_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
+#include "packer/command_line.h"
 
 const char kErrorBeforeConversion[] = "変換開始前のエラー";
 
@@ -24,21 +25,13 @@ void ReadOwnVersion() {
     g_dwFrontendVersion = year * 10000u + monthDay;
 }
 
-// The package path for a music path: everything after the last "." anywhere in
-// the path (a folder's dot included) becomes "kmf", or ".kmf" is appended when
-// there is no ".".
-std::string OutputPathFor(const std::string& musicPath) {
-    const std::size_t dot = musicPath.rfind('.');
-    if (dot == std::string::npos) return musicPath + ".kmf";
-    return musicPath.substr(0, dot + 1) + "kmf";
-}
-
 }  // namespace
 
 CFrontendDlg::CFrontendDlg() : CDialog(IDD_FRONTEND_DIALOG), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
 bool CFrontendDlg::SetMusicPath(const std::string& path) {
-    const std::string outputPath = OutputPathFor(path);
+    // The packer derives its default package path by the same rule.
+    const std::string outputPath = defaultOutputPath(path);
     if (path.size() > framework::kMaxPathBytes || outputPath.size() > framework::kMaxPathBytes) return false;
     m_strMusicPath = path.c_str();
     m_strOutputPath = outputPath.c_str();
