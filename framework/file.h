@@ -51,6 +51,13 @@ private:
 // a path longer than kMaxPathBytes.
 bool PathExists(const std::string& path);
 
+// Gives the file at `path` the contents `bytes` without ever leaving it
+// half-written: the bytes go whole to a new file in the same folder, which then
+// takes the old file's place. False when any step fails (a full disk, a folder
+// that can't be written, a read-only file); the old file, if any, is then as it
+// was and no new file is left behind.
+bool ReplaceFileContents(const std::string& path, const std::string& bytes);
+
 class MemoryFile final : public File {
 public:
     explicit MemoryFile(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}

@@ -57,6 +57,12 @@ bool TakeFirstDroppedFile(HDROP drop, std::string& path);
 // the program named first on the command line (as "notepad" is found).
 bool StartDetachedProcess(const std::string& program, const std::string& commandLine);
 
+// Starts the system's plain-text editor on one file and returns at once, as
+// `notepad.exe "path"`: `quotedPath` is the path between double quotes. Where
+// there is no notepad (POSIX), $VISUAL, else $EDITOR, else xdg-open is started
+// with the path as its one argument. False when nothing could be started.
+bool StartTextEditor(const std::string& quotedPath);
+
 // The string resource `id` of the program, as CP932 text.
 bool LoadStringResource(UINT id, std::string& text);
 

@@ -113,13 +113,6 @@ void CFrontendDlg::OnVersion() { ShowAboutBox(); }
 
 void CFrontendDlg::OnReload() { RefreshStatus(FALSE); }
 
-// The forms for description.txt and config.txt and opening them in the text
-// editor are not built yet.
-void CFrontendDlg::OnOpenDescription() {}
-void CFrontendDlg::OnOpenConfig() {}
-void CFrontendDlg::OnEditDescription() {}
-void CFrontendDlg::OnEditConfig() {}
-
 BEGIN_MESSAGE_MAP(CFrontendDlg, CDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()

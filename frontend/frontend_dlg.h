@@ -1,7 +1,9 @@
 // The main dialog: the inputs of one package (music file, output file, jacket
 // and wallpaper), what the survey finds in them, and the packer's start.
 // Its handlers live by concern: this file's .cpp (start-up, window menu, icon),
-// survey.cpp, packer_launch.cpp, packer_probe.cpp and file_choosers.cpp.
+// survey.cpp, packer_launch.cpp, packer_probe.cpp, file_choosers.cpp, and in
+// editors/: description_dlg.cpp and config_dlg.cpp (the 編集 buttons) and
+// text_editor.cpp (the 開く buttons).
 #pragma once
 
 #include <cstdint>
@@ -92,4 +94,7 @@ private:
     // file_choosers.cpp
     bool TakeDroppedFile(const std::string& path);
     void ChooseImage(CString& choice, const char* title);
+
+    // editors/text_editor.cpp
+    void OpenInTextEditor(const char* fileName, CString& status, const char* refusal);
 };

@@ -56,17 +56,23 @@ private:
 void readClipLine(ClipRange& clip, const uint8_t* bytes, ClipLine line) {
     if (!line.present || line.length == 0) return;
     clip.state = ClipState::Enabled;
-    uint32_t startSeconds = 0, startMilliseconds = 0, endSeconds = 0, endMilliseconds = 0;
-    RangeScanner scan(bytes, line);
-    (void)(scan.number(&startSeconds) && scan.literal('.') && scan.number(&startMilliseconds) &&
-           scan.literal(',') && scan.number(&endSeconds) && scan.literal('.') && scan.number(&endMilliseconds));
-    uint32_t start = startSeconds * 1000u + startMilliseconds;
-    uint32_t end = endSeconds * 1000u + endMilliseconds;
+    const ClipLineNumbers numbers = ScanClipLine(bytes, line);
+    uint32_t start = numbers.startSeconds * 1000u + numbers.startMilliseconds;
+    uint32_t end = numbers.endSeconds * 1000u + numbers.endMilliseconds;
     clip.start = start;
     clip.length = end >= start ? end - start : 0;  // a range that ends before it starts is empty
 }
 
 }  // namespace
+
+ClipLineNumbers ScanClipLine(const uint8_t* bytes, ClipLine line) {
+    ClipLineNumbers numbers;
+    RangeScanner scan(bytes, line);
+    (void)(scan.number(&numbers.startSeconds) && scan.literal('.') && scan.number(&numbers.startMilliseconds) &&
+           scan.literal(',') && scan.number(&numbers.endSeconds) && scan.literal('.') &&
+           scan.number(&numbers.endMilliseconds));
+    return numbers;
+}
 
 std::array<ClipLine, 3> FindClipLines(const uint8_t* bytes, uint32_t count) {
     std::array<ClipLine, 3> lines{};

@@ -18,6 +18,16 @@ struct ClipLine {
 // too, so it offers exactly the clips the packer will find.
 std::array<ClipLine, 3> FindClipLines(const uint8_t* bytes, uint32_t count);
 
+// The four numbers of a clip line read by the pattern "%u.%u,%u.%u": each read
+// as the packer reads every decimal; numbers past the first mismatch stay 0.
+struct ClipLineNumbers {
+    uint32_t startSeconds = 0;
+    uint32_t startMilliseconds = 0;
+    uint32_t endSeconds = 0;
+    uint32_t endMilliseconds = 0;
+};
+ClipLineNumbers ScanClipLine(const uint8_t* bytes, ClipLine line);
+
 // Fills start, length and state of the three clip records from the bytes of
 // config.txt. Only the given count of bytes is read; the bytes are not changed.
 void parseClipLines(uint8_t* bytes, uint32_t count);

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <limits>
 
 namespace framework {
@@ -28,7 +30,50 @@ int openRegularFile(const std::string& path) {
     return descriptor;
 }
 
+bool writeWhole(int descriptor, const std::string& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t put = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        written += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// A link is followed, so the file it names gets the new contents and the link stays.
+std::string fileBehindLinks(const std::string& path) {
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+// A name beside `path` that no other writer picks: the process id and a count.
+std::string temporaryNameBeside(const std::string& path) {
+    static unsigned count = 0;
+    return path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++count);
+}
+
 }  // namespace
+
+bool ReplaceFileContents(const std::string& requestedPath, const std::string& bytes) {
+    if (requestedPath.size() > kMaxPathBytes) return false;
+    const std::string path = fileBehindLinks(requestedPath);
+    struct stat old;
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
+
+    const std::string temporary = temporaryNameBeside(path);
+    int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0) return false;
+    bool written = writeWhole(descriptor, bytes) && (!exists || ::fchmod(descriptor, old.st_mode & 07777) == 0) &&
+                   ::fsync(descriptor) == 0;
+    written = ::close(descriptor) == 0 && written;
+    if (written && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    ::unlink(temporary.c_str());
+    return false;
+}
 
 DiskFile::DiskFile(const std::string& path) : handle_(openRegularFile(path)) {}
 

@@ -4,6 +4,14 @@
 
 #include "framework/headless/state.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#endif
+
 namespace framework {
 
 namespace {
@@ -23,6 +31,36 @@ bool RecordFileDialog(bool save, HWND owner, const FileDialogRequest& request, s
     path = *answer;
     return true;
 }
+
+#ifndef _WIN32
+// The first of $VISUAL, $EDITOR and xdg-open. The variables may hold options
+// ("emacsclient -n"), so the shell reads them, with the path as its own argument.
+std::string EditorCommand() {
+    for (const char* variable : {"VISUAL", "EDITOR"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    return "xdg-open";
+}
+
+// Runs the editor in a grandchild, so nothing waits for it and no zombie stays.
+bool StartEditorDetached(const std::string& path) {
+    const std::string script = EditorCommand() + " \"$1\"";
+    const pid_t child = ::fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        if (::fork() == 0) {
+            ::execl("/bin/sh", "sh", "-c", script.c_str(), "sh", path.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+#endif
 
 }  // namespace
 
@@ -66,6 +104,17 @@ bool TakeFirstDroppedFile(HDROP drop, std::string& path) {
 bool StartDetachedProcess(const std::string& program, const std::string& commandLine) {
     TheState().processes.push_back({program, commandLine});
     return true;
+}
+
+// Recorded as the Windows build starts notepad; on POSIX the editor is started too.
+bool StartTextEditor(const std::string& quotedPath) {
+    TheState().processes.push_back({"notepad", "notepad.exe " + quotedPath});
+#ifdef _WIN32
+    return true;
+#else
+    const bool quoted = quotedPath.size() >= 2 && quotedPath.front() == '"' && quotedPath.back() == '"';
+    return StartEditorDetached(quoted ? quotedPath.substr(1, quotedPath.size() - 2) : quotedPath);
+#endif
 }
 
 bool LoadStringResource(UINT id, std::string& text) {

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+
 namespace framework {
 
 namespace {
@@ -21,7 +24,44 @@ std::intptr_t openForReading(const std::string& path) {
     return reinterpret_cast<std::intptr_t>(handle);
 }
 
+bool writeWhole(HANDLE handle, const std::string& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        DWORD put = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
+        if (!WriteFile(handle, bytes.data() + written, chunk, &put, nullptr) || put == 0) return false;
+        written += put;
+    }
+    return true;
+}
+
+// A name beside `path` that no other writer picks: the process id and a count.
+std::string temporaryNameBeside(const std::string& path) {
+    static unsigned count = 0;
+    return path + ".~" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+}
+
 }  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
+    if (path.size() > kMaxPathBytes) return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return false;
+    }
+    const std::string temporary = temporaryNameBeside(path);
+    HANDLE handle = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool written = writeWhole(handle, bytes) && FlushFileBuffers(handle);
+    written = CloseHandle(handle) && written;
+    if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileA(temporary.c_str());
+    return false;
+}
 
 DiskFile::DiskFile(const std::string& path) : handle_(openForReading(path)) {}
 

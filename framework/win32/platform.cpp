@@ -3,6 +3,7 @@
 #include "framework/platform.h"
 
 #include <commdlg.h>
+#include <process.h>
 #include <shellapi.h>
 
 #include <vector>
@@ -121,6 +122,14 @@ bool StartDetachedProcess(const std::string& program, const std::string& command
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
+    return true;
+}
+
+// notepad found along the program search path; its handle is not kept.
+bool StartTextEditor(const std::string& quotedPath) {
+    const intptr_t process = ::_spawnlp(_P_NOWAIT, "notepad", "notepad.exe", quotedPath.c_str(), nullptr);
+    if (process == -1) return false;
+    ::CloseHandle(reinterpret_cast<HANDLE>(process));
     return true;
 }
 

@@ -1,0 +1,175 @@
+// The config.txt form and the main dialog's 編集 button that runs it.
+#include "frontend/editors/config_dlg.h"
+
+#include <cstdio>
+
+#include "frontend/editors/side_files.h"
+#include "frontend/frontend_dlg.h"
+#include "frontend/program_state.h"
+#include "frontend/resources/resource.h"
+#include "packer/clip_lines.h"
+
+namespace {
+
+constexpr UINT kMaxSeconds = 600;
+constexpr UINT kMaxMilliseconds = 999;
+constexpr int kMaxUrlBytes = 192;
+constexpr int kMaxNameBytes = 32;
+
+struct SlotControls {
+    int startSec, startMs, endSec, endMs, enable, name;
+};
+constexpr SlotControls kSlots[kClipLineCount] = {
+    {IDC_CLIP1_START_SEC, IDC_CLIP1_START_MS, IDC_CLIP1_END_SEC, IDC_CLIP1_END_MS, IDC_CLIP1_ENABLE, IDC_CLIP1_NAME},
+    {IDC_CLIP2_START_SEC, IDC_CLIP2_START_MS, IDC_CLIP2_END_SEC, IDC_CLIP2_END_MS, IDC_CLIP2_ENABLE, IDC_CLIP2_NAME},
+    {IDC_CLIP3_START_SEC, IDC_CLIP3_START_MS, IDC_CLIP3_END_SEC, IDC_CLIP3_END_MS, IDC_CLIP3_ENABLE, IDC_CLIP3_NAME},
+};
+
+// Line 2, the URL: it counts only when a line feed ends it, which drops one CR
+// before it; a zero byte ends it too. Line 1 is not looked at.
+bool FindLinkUrl(const std::string& text, std::string& url) {
+    const std::size_t lineStart = text.find('\n');
+    if (lineStart == std::string::npos) return false;
+    const std::size_t lineEnd = text.find('\n', lineStart + 1);
+    if (lineEnd == std::string::npos) return false;
+    url = text.substr(lineStart + 1, lineEnd - lineStart - 1);
+    if (!url.empty() && url.back() == '\r') url.pop_back();
+    url = url.substr(0, url.find('\0'));
+    return true;
+}
+
+}  // namespace
+
+CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIG_DIALOG), m_bFreeClip(g_bFreeClip) {
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        m_nClipStartSec[slot] = m_nClipEndSec[slot] = m_nClipStartMs[slot] = m_nClipEndMs[slot] = 0;
+        m_bClipEnabled[slot] = 0;
+    }
+}
+
+// The checks run in this order: the twelve numbers (seconds of slots 1 to 3,
+// then milliseconds), the enable boxes, the URL, the free-clip box, the names.
+// Disabled slots are checked too.
+void CConfigDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        DDX_Control(pDX, kSlots[slot].startSec, m_editClipStartSec[slot]);
+        DDX_Control(pDX, kSlots[slot].startMs, m_editClipStartMs[slot]);
+        DDX_Control(pDX, kSlots[slot].endSec, m_editClipEndSec[slot]);
+        DDX_Control(pDX, kSlots[slot].endMs, m_editClipEndMs[slot]);
+    }
+    for (int slot = 0; slot < kClipLineCount; ++slot) DDX_Control(pDX, kSlots[slot].name, m_editClipName[slot]);
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        DDX_Text(pDX, kSlots[slot].startSec, m_nClipStartSec[slot]);
+        DDV_MinMaxUInt(pDX, m_nClipStartSec[slot], 0, kMaxSeconds);
+        DDX_Text(pDX, kSlots[slot].endSec, m_nClipEndSec[slot]);
+        DDV_MinMaxUInt(pDX, m_nClipEndSec[slot], 0, kMaxSeconds);
+    }
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        DDX_Text(pDX, kSlots[slot].startMs, m_nClipStartMs[slot]);
+        DDV_MinMaxUInt(pDX, m_nClipStartMs[slot], 0, kMaxMilliseconds);
+        DDX_Text(pDX, kSlots[slot].endMs, m_nClipEndMs[slot]);
+        DDV_MinMaxUInt(pDX, m_nClipEndMs[slot], 0, kMaxMilliseconds);
+    }
+    for (int slot = 0; slot < kClipLineCount; ++slot) DDX_Check(pDX, kSlots[slot].enable, m_bClipEnabled[slot]);
+    DDX_Text(pDX, IDC_LINK_URL, m_strLinkUrl);
+    DDV_MaxChars(pDX, m_strLinkUrl, kMaxUrlBytes);
+    DDX_Check(pDX, IDC_FREE_CLIP, m_bFreeClip);
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        DDX_Text(pDX, kSlots[slot].name, m_strClipName[slot]);
+        DDV_MaxChars(pDX, m_strClipName[slot], kMaxNameBytes);
+    }
+}
+
+BOOL CConfigDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    for (int slot = 0; slot < kClipLineCount; ++slot) EnableSlot(slot);
+    return TRUE;
+}
+
+void CConfigDlg::EnableSlot(int slot) {
+    const BOOL enable = m_bClipEnabled[slot] ? TRUE : FALSE;
+    m_editClipStartSec[slot].EnableWindow(enable);
+    m_editClipEndSec[slot].EnableWindow(enable);
+    m_editClipStartMs[slot].EnableWindow(enable);
+    m_editClipEndMs[slot].EnableWindow(enable);
+    m_editClipName[slot].EnableWindow(enable);
+}
+
+// When a number is refused, the user is told and no enable state is taken: the
+// slot's edits keep their state until a later exchange succeeds.
+void CConfigDlg::FollowEnableBox(int slot) {
+    (void)UpdateData(TRUE);
+    EnableSlot(slot);
+}
+
+void CConfigDlg::OnClip1Enable() { FollowEnableBox(0); }
+void CConfigDlg::OnClip2Enable() { FollowEnableBox(1); }
+void CConfigDlg::OnClip3Enable() { FollowEnableBox(2); }
+
+// Reading stops at the first line that has no line feed after it; what is not
+// read keeps its initial value. The clip lines are found as the packer and the
+// survey find them, so the form shows the clips the package will get: a clip
+// line with nothing on it leaves its slot disabled. Numbers are checked on OK.
+void CConfigDlg::ReadConfig(const std::string& text) {
+    std::string url;
+    if (!FindLinkUrl(text, url)) return;
+    m_strLinkUrl = url.c_str();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const std::array<ClipLine, kClipLineCount> lines = FindClipLines(bytes, static_cast<uint32_t>(text.size()));
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        if (!lines[slot].present || lines[slot].length == 0) continue;
+        const ClipLineNumbers numbers = ScanClipLine(bytes, lines[slot]);
+        m_bClipEnabled[slot] = 1;
+        m_nClipStartSec[slot] = numbers.startSeconds;
+        m_nClipStartMs[slot] = numbers.startMilliseconds;
+        m_nClipEndSec[slot] = numbers.endSeconds;
+        m_nClipEndMs[slot] = numbers.endMilliseconds;
+    }
+}
+
+std::string CConfigDlg::ConfigText() const {
+    std::string text = "KDDIMU01\r\n" + std::string(m_strLinkUrl) + "\r\nwallpaper.jpg,\r\n";
+    int lastEnabled = -1;
+    for (int slot = 0; slot < kClipLineCount; ++slot) {
+        if (m_bClipEnabled[slot]) lastEnabled = slot;
+    }
+    for (int slot = 0; slot <= lastEnabled; ++slot) {
+        char line[64] = "";
+        if (m_bClipEnabled[slot]) {
+            std::snprintf(line, sizeof line, "%03u.%03u,%03u.%03u", m_nClipStartSec[slot], m_nClipStartMs[slot],
+                          m_nClipEndSec[slot], m_nClipEndMs[slot]);
+        }
+        text += std::string(line) + "\r\n";
+    }
+    return text;
+}
+
+BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
+    ON_BN_CLICKED(IDC_CLIP1_ENABLE, OnClip1Enable)
+    ON_BN_CLICKED(IDC_CLIP2_ENABLE, OnClip2Enable)
+    ON_BN_CLICKED(IDC_CLIP3_ENABLE, OnClip3Enable)
+END_MESSAGE_MAP()
+
+// The names come from memory and go back there; the clip flags follow the file
+// as read even when the form is cancelled, and the form's choices after the
+// survey, so they stand for the next command line even when the file could not
+// be written.
+void CFrontendDlg::OnEditConfig() {
+    CConfigDlg form;
+    if (m_strMusicPath.IsEmpty()) {
+        MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
+        return;
+    }
+    for (int slot = 0; slot < kClipLineCount; ++slot) form.m_strClipName[slot] = g_strClipName[slot];
+    const std::string path = SideFilePath(std::string(m_strMusicPath), "config.txt");
+    form.ReadConfig(ReadSideFile(path));
+    for (int slot = 0; slot < kClipLineCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
+    if (form.DoModal() != IDOK) return;  // cancelled, or the form could not be shown
+
+    for (int slot = 0; slot < kClipLineCount; ++slot) g_strClipName[slot] = form.m_strClipName[slot];
+    WriteSideFile(path, form.ConfigText());
+    RefreshStatus(FALSE);
+    for (int slot = 0; slot < kClipLineCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
+    g_bFreeClip = form.m_bFreeClip;
+}

@@ -1,0 +1,26 @@
+#include "frontend/editors/side_files.h"
+
+#include "framework/file.h"
+#include "packer/paths.h"
+
+const char kChooseMusicFileFirst[] = "最初に楽曲ファイルを選択してください";
+
+namespace {
+
+constexpr uint32_t kReadSize = 4096;
+
+}  // namespace
+
+std::string SideFilePath(const std::string& musicPath, const char* name) { return paths::siblingPath(musicPath, name); }
+
+std::string ReadSideFile(const std::string& path) {
+    framework::DiskFile file(path);
+    if (!file.isOpen()) return std::string();
+    std::string text(kReadSize, '\0');
+    text.resize(file.read(&text[0], kReadSize));
+    return text;
+}
+
+void WriteSideFile(const std::string& path, const std::string& text) {
+    (void)framework::ReplaceFileContents(path, text);
+}
