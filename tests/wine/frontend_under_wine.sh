@@ -2,11 +2,15 @@
 # Runs the 64-bit Windows build of the frontend under Wine on an X display of
 # its own, in the Japanese locale, and plays the user with dialog_driver (texts
 # are compared as UTF-8): the refusal without a song; a dropped song with its
-# length, rate, side-file statuses and expected size; the command viewer; a
-# conversion by the real tessaryn.exe beside the frontend, whose package must
-# equal the native packer's; a song named ソング.3g2 in a folder named ソ given on
+# length, rate, side-file statuses and expected size; the command viewer; the
+# description.txt and config.txt forms filled and confirmed, 開く with Wine's
+# notepad, the About box and its update check against tools/update-server.py
+# (frontend_forms_under_wine.sh); a conversion by the real tessaryn.exe beside
+# the frontend, whose package must equal the native packer's and hold the forms'
+# files and clips; a song named ソング.3g2 in a folder named ソ given on
 # the command line; the refusal when no packer lies beside the frontend. Saves a
-# screenshot of the main dialog as WORK_DIR/frontend.png.
+# screenshot of the main dialog, the two forms and the About box as
+# WORK_DIR/frontend.png, description-form.png, config-form.png and about.png.
 #   frontend_under_wine.sh DIALOG_DRIVER_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
 # Exit code 77 (skipped) when Wine, Xvfb or the Windows builds are missing.
 set -euo pipefail
@@ -20,7 +24,7 @@ wine_require "$frontend" "$packer" "$driver"
 wine_japanese_locale
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 SOURCE_DATE_EPOCH=1131580800
 wine_session "$work" display
-rm -f "$work/frontend.png"
+rm -f "$work"/*.png
 
 # Japanese fonts for the dialog's ＭＳ Ｐゴシック and a virtual desktop, which
 # draws title bars.
@@ -61,6 +65,13 @@ start_frontend() {  # FOLDER [MUSIC]: the frontend in FOLDER, waiting for its di
 }
 close_frontend() { ask click "$main" 2 >/dev/null && ask gone "$main" >/dev/null || fail "the dialog did not close"; }
 file_size() { stat -c %s "$1"; }
+screenshot() {  # TITLE FILE: the window as WORK_DIR/FILE
+    command -v xwd >/dev/null && command -v convert >/dev/null || return 0
+    sleep 1  # let the window paint
+    xwd -silent -id "$(ask xid "$1")" | convert xwd:- "$work/$2" || fail "no screenshot of $1"
+    echo "screenshot: $work/$2"
+}
+cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 # The texts a survey shows for a folder holding the example song and all its side files.
 expect_song() {  # FOLDER NAME
     local song=$1/$2.3g2 size=$((2048 + $(file_size "$1/$2.3g2"))) side
@@ -82,6 +93,14 @@ expect_song() {  # FOLDER NAME
     expect "rate camouflage ticked" 0 check "$main" 1026
 }
 
+# Our update server on loopback, publishing a newer packer; the frontend asks it.
+python3 "$(dirname "$0")/../../tools/update-server.py" --packer 20060301 --frontend 20051018 --port 0 \
+    >"$work/update-server.port" 2>"$work/update-server.log" &
+update_server=$!
+trap 'kill $update_server 2>/dev/null || true; wine_cleanup' EXIT
+for _ in $(seq 50); do [ -s "$work/update-server.port" ] && break; sleep 0.1; done
+export TESSARYN_UPDATE_SERVER=127.0.0.1:$(head -n1 "$work/update-server.port")
+
 # ---- The frontend with its packer, the example song dropped on it ----
 app=$work/app song=$work/song
 rm -rf "$app" "$song" "$work/native" "$work/ソ" "$work/alone" "$work/frontend.log"
@@ -100,11 +119,7 @@ ask gone "$refusal" >/dev/null || fail "the message box did not close"
 ask drop "$main" "$(windows_path "$song/song.3g2")" >/dev/null || fail "the drop was not delivered"
 expect_song "$song" song
 
-if command -v xwd >/dev/null && command -v convert >/dev/null; then
-    sleep 1  # let the dialog paint
-    xwd -silent -id "$(ask xid "$main")" | convert xwd:- "$work/frontend.png" || fail "no screenshot"
-    echo "screenshot: $work/frontend.png"
-fi
+screenshot "$main" frontend.png
 
 quoted() { printf '"%s"' "$(windows_path "$1")"; }
 command_line="$(quoted "$app/tessaryn.exe") $(quoted "$song/song.3g2") -o:$(quoted "$song/song.kmf") -mode:31 -chku1:\"\" -chkufr "
@@ -112,13 +127,21 @@ ask click "$main" 1004 >/dev/null || fail "cannot click コマンド表示"
 expect "the command viewer" "$command_line" text "コマンドライン" 1025
 ask click "コマンドライン" 1 >/dev/null && ask gone "コマンドライン" >/dev/null || fail "the command viewer did not close"
 
+. "$(dirname "$0")/frontend_forms_under_wine.sh"
+
 # Convert: the packer beside the frontend writes the package and waits for a
-# key in its console; the key ends it, so the package is complete.
+# key in its console; the key ends it, so the package is complete. It holds the
+# forms' files and the clip names given on the command line.
 ask click "$main" 1001 >/dev/null || fail "cannot click 変換"
 expect "the packer's exit code" 0 -t 30 key tessaryn.exe
-"$native" "$work/native/song.3g2" "-o:$work/native/song.kmf" -mode:31 -chku1: -chkufr </dev/null >/dev/null \
-    || fail "the native packer failed"
+cp "$song/description.txt" "$song/config.txt" "$work/native/"
+"$native" "$work/native/song.3g2" "-o:$work/native/song.kmf" -mode:31 -chku1:イントロ -chku3:サビ -chkufr \
+    </dev/null >/dev/null || fail "the native packer failed"
 cmp "$work/native/song.kmf" "$song/song.kmf" || fail "the frontend's package differs from the native packer's"
+for side in description.txt config.txt; do
+    tar -xOf "$song/song.kmf" "$side" | cmp - "$song/$side" || fail "the package's $side is not the form's"
+done
+LC_ALL=C grep -qaF "$(cp932 イントロ)" "$song/song.kmf" || fail "the clip name is not in the package's ioed box"
 close_frontend
 
 # ---- ソング.3g2 in a folder named ソ, on the command line: ソ ends in the byte 0x5C ----

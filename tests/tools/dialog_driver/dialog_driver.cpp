@@ -15,6 +15,9 @@
 //   check TITLE ID        its check state (BM_GETCHECK: 0, 1 or 2)
 //   enabled TITLE ID      1 when it is enabled, else 0
 //   click TITLE ID        posts BM_CLICK to it, so a modal window it opens cannot block us
+//   type TITLE ID TEXT    replaces the control's text (WM_SETTEXT), as typing over it does
+//   focus TITLE           the ID of the window's control that has the keyboard focus
+//   sysmenu TITLE ID      posts the window-menu command ID (WM_SYSCOMMAND)
 //   msgbox TITLE          the text of the message box titled TITLE; then presses its OK
 //   filename TITLE PATH   writes PATH into a file dialog's name box (ID 1148) and presses OK
 //   drop TITLE PATH...    drops the files on the window (WM_DROPFILES)
@@ -225,7 +228,7 @@ int Run(const std::vector<std::wstring>& args) {
     }
     HWND window = WaitTitled(title);
     if (!window) return Fail(L"no window titled " + title);
-    if (args.size() == 2) {
+    if (args.size() == 2 && command != L"focus") {
         RECT box{};
         if (command == L"wait") return Print(Hex(window));
         if (command == L"xid") return Print(Hex(::GetPropW(window, L"__wine_x11_whole_window")));
@@ -239,6 +242,18 @@ int Run(const std::vector<std::wstring>& args) {
         }
         return 2;
     }
+    if (command == L"focus" && args.size() == 2) {
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &thread) || !thread.hwndFocus) {
+            return Fail(L"nothing has the focus in " + title);
+        }
+        return Print(std::to_wstring(::GetDlgCtrlID(thread.hwndFocus)));
+    }
+    if (command == L"sysmenu" && args.size() == 3) {
+        const WPARAM id = std::wcstoul(args[2].c_str(), nullptr, 0);
+        return ::PostMessageW(window, WM_SYSCOMMAND, id, 0) ? 0 : Fail(L"cannot post to " + title);
+    }
     if (command == L"drop") {
         return DropFiles(window, {args.begin() + 2, args.end()}) ? 0 : Fail(L"cannot drop on " + title);
     }
@@ -249,9 +264,12 @@ int Run(const std::vector<std::wstring>& args) {
         ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return 0;
     }
-    if (args.size() != 3) return 2;
     HWND control = ::GetDlgItem(window, static_cast<int>(std::wcstol(args[2].c_str(), nullptr, 10)));
     if (!control) return Fail(L"no control " + args[2] + L" in " + title);
+    if (command == L"type" && args.size() == 4) {
+        return Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[3].c_str())) ? 0 : Fail(L"cannot type");
+    }
+    if (args.size() != 3) return 2;
     if (command == L"text") return Print(WindowText(control));
     if (command == L"check") return Print(std::to_wstring(Send(control, BM_GETCHECK, 0, 0)));
     if (command == L"enabled") return Print(::IsWindowEnabled(control) ? L"1" : L"0");
