@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr char kChooseMusicFirst[] = "最初に音源ファイルを選択してください";
 constexpr char kJacketTitle[] = "ジャケット画像を開く";
 constexpr char kWallpaperTitle[] = "静止画保存用画像を開く";
 
@@ -104,7 +103,7 @@ void CFrontendDlg::OnWallpaperBrowse() { ChooseImage(g_strWallpaperPath, kWallpa
 // Images belong to a music file's package: one must be chosen first.
 void CFrontendDlg::ChooseImage(CString& choice, const char* title) {
     if (m_strMusicPath.IsEmpty()) {
-        MessageBox(kChooseMusicFirst, kErrorBeforeConversion, MB_OK);
+        MessageBox(kChooseSoundFileFirst, kErrorBeforeConversion, MB_OK);
         return;
     }
     std::string path;

@@ -8,6 +8,8 @@
 #include "packer/command_line.h"
 
 const char kErrorBeforeConversion[] = "変換開始前のエラー";
+const char kChooseMusicFileFirst[] = "最初に楽曲ファイルを選択してください";
+const char kChooseSoundFileFirst[] = "最初に音源ファイルを選択してください";
 
 namespace {
 

@@ -16,6 +16,9 @@ class PackageEstimate;
 
 // The title of every refusal that keeps a conversion from starting.
 extern const char kErrorBeforeConversion[];
+// Refusals of a button that needs a song first: two wordings, as the buttons have them.
+extern const char kChooseMusicFileFirst[];  // "select a music file first"
+extern const char kChooseSoundFileFirst[];  // "select a sound source file first"
 
 class CFrontendDlg : public CDialog {
 public:

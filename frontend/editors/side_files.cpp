@@ -3,8 +3,6 @@
 #include "framework/file.h"
 #include "packer/paths.h"
 
-const char kChooseMusicFileFirst[] = "最初に楽曲ファイルを選択してください";
-
 namespace {
 
 constexpr uint32_t kReadSize = 4096;

@@ -4,9 +4,6 @@
 
 #include <string>
 
-// The refusal when a form is asked for before a music file is chosen.
-extern const char kChooseMusicFileFirst[];
-
 // `name` in the folder of the music file at `musicPath`.
 std::string SideFilePath(const std::string& musicPath, const char* name);
 

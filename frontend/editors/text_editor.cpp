@@ -10,7 +10,6 @@
 namespace {
 
 const char kPleaseReload[] = "再読込してください";
-const char kChooseSoundFileFirst[] = "最初に音源ファイルを選択してください";
 
 }  // namespace
 
