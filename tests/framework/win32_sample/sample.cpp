@@ -1,16 +1,13 @@
-// A dialog program on the framework's win32 backend, run under Wine by
-// tests/framework/win32_sample.sh:
-//
-//   framework_sample.exe REPORT CHILD_REPORT
-//
-// It opens its dialog and plays the user itself (types, clicks the check box,
-// which opens a second dialog over the first, then presses OK), checks what the
-// data exchange and the shims delivered, and writes one line per check into
-// REPORT. It also starts itself as `--child CHILD_REPORT ARGUMENTS...` with a
-// command line built by the framework; the child checks that the C runtime
-// split it back into the same arguments. The exit code is 0 when all passed.
+// A program on the framework's win32 backend, run under Wine by
+// tests/framework/win32_sample.sh as `framework_sample.exe REPORT CHILD_REPORT`.
+// It checks on real windows what the frontend's own Wine run does not: owners
+// disabled under a modal dialog, bound controls let go, the string table, file
+// dialogs (answered by the program itself), dropped paths too long to take, and
+// how a child's C runtime splits a command line built by the framework. One line
+// per check goes into REPORT (the child's into CHILD_REPORT), then "done".
+#include <shlobj.h>
+
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -25,61 +22,41 @@ const std::vector<std::string> kTrickyArguments = {
     "two words", "quote\"inside", "trailing\\", "back\\\\\"quote", "\x83\x5c", "\x95\x5c\"end", "", "\x83\x5c\\",
 };
 const char kPrefixedFolder[] = "C:\\out dir\\";  // sent as -o: followed by the quoted folder
-const char kTypedName[] = "typed \x83\x5c\x95\x5c";
+const char kFileDialogTitle[] = "Sample file dialog";
 
-class Report {
-public:
-    bool Open(const char* path) {
-        file_ = std::fopen(path, "wb");
-        return file_ != nullptr;
-    }
-    ~Report() {
-        if (file_) std::fclose(file_);
-    }
-    void Check(bool passed, const std::string& what) {
-        if (!passed) ++failures_;
-        if (file_) std::fprintf(file_, "%s %s\n", passed ? "ok" : "FAIL", what.c_str());
-    }
-    void Note(const std::string& line) {
-        if (file_) std::fprintf(file_, "%s\n", line.c_str());
-    }
-    int Failures() const { return failures_; }
+std::FILE* g_report = nullptr;
+int g_failures = 0;
 
-private:
-    std::FILE* file_ = nullptr;
-    int failures_ = 0;
-};
+void Check(bool passed, const std::string& what) {
+    if (!passed) ++g_failures;
+    std::fprintf(g_report, "%s %s\n", passed ? "ok" : "FAIL", what.c_str());
+}
+
+int Finish() {
+    std::fprintf(g_report, "done\n");
+    std::fclose(g_report);
+    return g_failures == 0 ? 0 : 1;
+}
 
 void CALLBACK GiveUp(HWND window, UINT, UINT_PTR, DWORD) { ::EndDialog(window, -2); }
 
+// The main dialog clicks its check box, which opens a second dialog over it;
+// that one notes whether its owner is disabled and ends at once.
 class CSampleDlg : public CDialog {
 public:
     explicit CSampleDlg(bool nested) : CDialog(IDD_SAMPLE), nested_(nested) {}
 
-    CString m_strName = "from the member";
-    int m_bFlag = 0;
     CButton m_chkFlag;
-
-    CString pushedText;
     INT_PTR nestedResult = 0;
     bool ownerDisabledWhileNested = false;
     bool ownerEnabledAfterNested = false;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Control(pDX, IDC_FLAG, m_chkFlag);
-        DDX_Text(pDX, IDC_NAME, m_strName);
-        DDV_MaxChars(pDX, m_strName, 32);
-        DDX_Check(pDX, IDC_FLAG, m_bFlag);
-    }
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_FLAG, m_chkFlag); }
 
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
-        if (!nested_) {
-            ::SetTimer(m_hWnd, 1, 20000, &GiveUp);
-            GetDlgItem(IDC_NAME)->GetWindowText(pushedText);
-            GetDlgItem(IDC_NAME)->SetWindowText(kTypedName);
-        }
+        if (!nested_) ::SetTimer(m_hWnd, 1, 20000, &GiveUp);
         ::PostMessageA(m_chkFlag.m_hWnd, BM_CLICK, 0, 0);
         return TRUE;
     }
@@ -90,11 +67,11 @@ protected:
             EndDialog(7);
             return;
         }
-        CSampleDlg over(true);
+        CSampleDlg over(true);  // no parent given: the application's main window owns it
         nestedResult = over.DoModal();
         ownerDisabledWhileNested = over.ownerDisabledWhileNested;
         ownerEnabledAfterNested = IsWindowEnabled() != FALSE;
-        ::PostMessageA(m_hWnd, WM_COMMAND, IDOK, 0);
+        EndDialog(IDOK);
     }
 
     DECLARE_MESSAGE_MAP()
@@ -107,75 +84,122 @@ BEGIN_MESSAGE_MAP(CSampleDlg, CDialog)
     ON_BN_CLICKED(IDC_FLAG, OnFlag)
 END_MESSAGE_MAP()
 
-void CheckDialog(Report& report) {
+void CheckDialogsAndStrings() {
     CSampleDlg dialog(false);
     AfxGetApp()->m_pMainWnd = &dialog;
-    INT_PTR result = dialog.DoModal();
-    report.Check(result == IDOK, "the dialog ended with OK");
-    report.Check(dialog.pushedText == "from the member", "OnInitDialog pushed the member into the edit");
-    report.Check(dialog.m_strName == kTypedName, "OK pulled the typed CP932 text into the member");
-    report.Check(dialog.m_bFlag == BST_CHECKED, "the clicked check box was pulled as ticked");
-    report.Check(dialog.nestedResult == 7, "the dialog over it returned its EndDialog value");
-    report.Check(dialog.ownerDisabledWhileNested, "the main dialog was disabled while the other ran");
-    report.Check(dialog.ownerEnabledAfterNested, "the main dialog was enabled again afterwards");
-    report.Check(dialog.m_chkFlag.m_hWnd == nullptr, "the bound check box was let go with the window");
-}
+    Check(dialog.DoModal() == IDOK && dialog.nestedResult == 7, "both dialogs ran and ended as told");
+    AfxGetApp()->m_pMainWnd = nullptr;
+    Check(dialog.ownerDisabledWhileNested, "the main dialog was disabled while the other ran");
+    Check(dialog.ownerEnabledAfterNested, "the main dialog was enabled again afterwards");
+    Check(dialog.m_chkFlag.m_hWnd == nullptr, "the bound check box was let go with the window");
 
-void CheckResources(Report& report) {
-    framework::FileVersion version{};
-    bool read = framework::GetOwnFileVersion(version);
-    report.Check(read && version.parts[0] == 0 && version.parts[1] == 5 && version.parts[2] == 1018 &&
-                     version.parts[3] == 0,
-                 "the version resource reads 0,5,1018,0");
     CString greeting;
-    report.Check(greeting.LoadString(IDS_GREETING) && greeting == "greeting from the string table",
-                 "string 101 loads");
-    report.Check(!greeting.LoadString(999) && greeting.IsEmpty(), "a missing string loads as empty");
-    report.Check(std::strcmp(AfxGetApp()->m_pszAppName, "framework_sample") == 0, "the program name captions messages");
+    Check(greeting.LoadString(IDS_GREETING) && greeting == "greeting from the string table", "string 101 loads");
+    Check(!greeting.LoadString(999) && greeting.IsEmpty(), "a missing string loads as empty");
 }
 
-std::string ChildCommandLine(const std::string& program, const char* childReport) {
-    std::vector<std::string> arguments = {program, "--child", childReport};
+// Once the file dialog is up: types the answer into its name box and presses OK.
+std::string g_fileDialogAnswer;
+void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = ::FindWindowA(nullptr, kFileDialogTitle);
+    if (dialog == nullptr) return;
+    ::KillTimer(nullptr, timer);
+    ::SetDlgItemTextA(dialog, 1148, g_fileDialogAnswer.c_str());
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+std::string Chosen(bool save, const framework::FileDialogRequest& request, const std::string& answer) {
+    g_fileDialogAnswer = answer;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &AnswerFileDialog);
+    std::string path = "stale";
+    const bool chosen = save ? framework::ChooseFileToSave(nullptr, request, path)
+                             : framework::ChooseFileToOpen(nullptr, request, path);
+    ::KillTimer(nullptr, timer);
+    return chosen ? path : "(none: " + path + ")";
+}
+
+std::string CurrentFolder() {
+    char folder[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, folder);
+    return folder;
+}
+
+// Files in `folder` chosen with the frontend's kinds of request, from another current folder.
+void CheckFileDialogs(const std::string& folder) {
+    const std::string song = folder + "\\\x83\x5c\x95\x5c.3g2";
+    Check(framework::ReplaceFileContents(song, "x"), "a song to open was written");
+    const std::string before = CurrentFolder();
+    framework::FileDialogRequest open{kFileDialogTitle, {{"Songs", "*.3g2;*.mp4"}, {"All", "*.*"}}, true, false, "",
+                                      true};
+    Check(Chosen(false, open, song) == song, "the open dialog gave the CP932 path typed");
+    framework::FileDialogRequest save{kFileDialogTitle, {{"KDDI Music File", "*.kmf"}, {"All", "*.*"}}, false, true,
+                                      "kmf", true};
+    Check(Chosen(true, save, folder + "\\\x83\x5c") == folder + "\\\x83\x5c.kmf",
+          "the save dialog appended the default extension");
+    Check(CurrentFolder() == before, "the current folder stayed " + before);
+}
+
+// A drop as the shell makes one: wide paths, each ending in a zero, and one more zero.
+HDROP WideDrop(const std::string& path) {
+    const int characters = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + (static_cast<std::size_t>(characters) + 1) * 2);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, reinterpret_cast<WCHAR*>(drop + 1), characters);
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// Paths of ソ: fewer characters than bytes, so only a count of bytes refuses the longer one.
+void CheckLongDrops(const std::string& folder) {
+    for (std::size_t bytes : {framework::kMaxPathBytes, framework::kMaxPathBytes + 1}) {
+        std::string path = folder + "\\";
+        while (path.size() + 2 <= bytes) path += "\x83\x5c";
+        path.resize(bytes, 'a');
+        std::string taken = "stale";
+        const bool took = framework::TakeFirstDroppedFile(WideDrop(path), taken);
+        Check(took == (bytes <= framework::kMaxPathBytes) && taken == (took ? path : ""),
+              "a dropped path of " + std::to_string(bytes) + " bytes is taken whole or not at all");
+    }
+}
+
+void StartChild(const char* childReport) {
+    std::vector<std::string> arguments = {"", "--child", childReport};
     arguments.insert(arguments.end(), kTrickyArguments.begin(), kTrickyArguments.end());
-    return framework::BuildCommandLine(arguments) + " -o:" + framework::QuoteArgument(kPrefixedFolder);
-}
-
-void StartChild(Report& report, const char* childReport) {
-    std::string program;
-    report.Check(framework::GetModulePath(program), "the module path is known");
-    report.Check(framework::StartDetachedProcess(program, ChildCommandLine(program, childReport)),
-                 "the child was started");
+    Check(framework::GetModulePath(arguments[0]), "the module path is known");
+    const std::string line =
+        framework::BuildCommandLine(arguments) + " -o:" + framework::QuoteArgument(kPrefixedFolder);
+    Check(framework::StartDetachedProcess(arguments[0], line), "the child was started");
 }
 
 // In the child: the arguments after the report path, as the C runtime split them.
 int CheckChildArguments(int count, char** arguments, const char* reportPath) {
-    Report report;
-    if (!report.Open(reportPath)) return 2;
+    if ((g_report = std::fopen(reportPath, "wb")) == nullptr) return 2;
     std::vector<std::string> expected = kTrickyArguments;
     expected.push_back(std::string("-o:") + kPrefixedFolder);
-    report.Check(count == static_cast<int>(expected.size()), "the child got " + std::to_string(count) + " arguments");
+    Check(count == static_cast<int>(expected.size()), "the child got " + std::to_string(count) + " arguments");
     for (int i = 0; i < count && i < static_cast<int>(expected.size()); ++i) {
-        report.Check(expected[static_cast<std::size_t>(i)] == arguments[i], "argument " + std::to_string(i));
+        Check(expected[static_cast<std::size_t>(i)] == arguments[i], "argument " + std::to_string(i));
     }
-    report.Note("done");
-    return report.Failures() == 0 ? 0 : 1;
+    return Finish();
 }
 
 class CSampleApp : public CWinApp {
 public:
     BOOL InitInstance() override {
-        Enable3dControls();
         if (__argc >= 3 && std::strcmp(__argv[1], "--child") == 0) {
             exitCode_ = CheckChildArguments(__argc - 3, __argv + 3, __argv[2]);
             return FALSE;
         }
-        Report report;
-        if (__argc != 3 || !report.Open(__argv[1])) return FALSE;
-        report.Note(std::string("command line: ") + m_lpCmdLine);
-        CheckDialog(report);
-        CheckResources(report);
-        StartChild(report, __argv[2]);
-        exitCode_ = report.Failures() == 0 ? 0 : 1;
+        if (__argc != 3 || (g_report = std::fopen(__argv[1], "wb")) == nullptr) return FALSE;
+        const std::string reportPath = __argv[1];
+        const std::string folder = reportPath.substr(0, reportPath.rfind('\\'));  // an ASCII path
+        CheckDialogsAndStrings();
+        CheckFileDialogs(folder);
+        CheckLongDrops(folder);
+        StartChild(__argv[2]);
+        exitCode_ = Finish();
         return FALSE;
     }
 

@@ -3,5 +3,4 @@
 
 #define IDD_SAMPLE 100
 #define IDS_GREETING 101
-#define IDC_NAME 1001
 #define IDC_FLAG 1002
