@@ -3,13 +3,13 @@
 # installs the Debian packages the tests need (when run as root), builds every
 # preset and runs every test — unit and end-to-end (GNU tar, ffmpeg), the
 # sanitizer build, the fuzz smoke runs, the Windows builds (the 64-bit one
-# under Wine) — and the benchmarks once.
+# under Wine), the release archives built twice — and the benchmarks once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales ffmpeg tar coreutils
-          xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-wine)
+          xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-wine python3 groff-base man-db unzip file)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -44,6 +44,14 @@ ctest --preset asan -LE wine
 step "Fuzz smoke runs"
 cmake --workflow --preset fuzz
 ctest --preset fuzz
+
+step "Release archives, built twice: the same bytes"
+cmake --workflow --preset release
+rm -rf build/release-again
+cmake --preset release -B build/release-again
+cmake --build build/release-again --parallel 2
+(cd build/release-again && cpack)
+bash tests/release/check_release.sh . build/release build/release-again
 
 step "Benchmarks"
 cmake --workflow --preset bench
