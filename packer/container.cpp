@@ -6,22 +6,11 @@
 #include <cstring>
 #include <ctime>
 
+using namespace HeaderField;
+
 namespace {
 
-constexpr uint32_t kNameField = 0;
-constexpr uint32_t kNameFieldLength = 100;
-constexpr uint32_t kModeField = 100;
-constexpr uint32_t kOwnerField = 108;
-constexpr uint32_t kGroupField = 116;
-constexpr uint32_t kSizeField = 124;
-constexpr uint32_t kTimeField = 136;
-constexpr uint32_t kChecksumField = 148;
-constexpr uint32_t kMagicField = 257;
-constexpr uint32_t kOwnerNameField = 265;
-constexpr uint32_t kChecksummedLength = 269;  // every byte from here on is zero
-constexpr uint32_t kChecksumBase = 256;       // the eight checksum bytes counted as blanks
-constexpr int kNumberDigits = 11;
-constexpr int kChecksumDigits = 6;
+constexpr uint32_t kChecksumBase = 256;  // the eight checksum bytes counted as blanks
 
 constexpr std::size_t kIndexLineBuffer = 64;
 
@@ -31,12 +20,6 @@ void putText(MemberHeaderBlock& block, uint32_t offset, const char* text) {
 
 void putOctal(MemberHeaderBlock& block, uint32_t offset, uint64_t value, int digits) {
     formatOctal(reinterpret_cast<char*>(block.data() + offset), value, digits);
-}
-
-uint32_t checksumOf(const MemberHeaderBlock& block) {
-    uint32_t sum = kChecksumBase;
-    for (uint32_t i = 0; i < kChecksummedLength; ++i) sum += block[i];
-    return sum;
 }
 
 // Digits only and not empty; anything else does not count as a time.
@@ -52,13 +35,6 @@ bool readEpoch(const char* text, uint64_t* epoch) {
     return true;
 }
 
-std::string indexLine(const MemberSlot& member) {
-    char line[kIndexLineBuffer];
-    std::snprintf(line, sizeof line, "%s,%-8d,%d,%s\r\n", member.name.c_str(), static_cast<int>(member.offset),
-                  static_cast<int>(member.size), member.mimeType.c_str());
-    return line;
-}
-
 }  // namespace
 
 void formatOctal(char* field, uint64_t value, int digits) {
@@ -70,17 +46,25 @@ void formatOctal(char* field, uint64_t value, int digits) {
     }
 }
 
+uint32_t memberHeaderChecksum(const MemberHeaderBlock& block) {
+    uint32_t sum = kChecksumBase;
+    for (uint32_t i = 0; i < kBlockSize; ++i) {
+        if (i < kChecksum || i >= kChecksum + kChecksumLength) sum += block[i];
+    }
+    return sum;
+}
+
 MemberHeaderBlock buildMemberHeader(const std::string& name, uint32_t size, uint64_t time) {
     MemberHeaderBlock block{};
-    std::memcpy(block.data() + kNameField, name.data(), std::min<std::size_t>(name.size(), kNameFieldLength));
-    putText(block, kModeField, "0100666");
-    putText(block, kOwnerField, "0000000");
-    putText(block, kGroupField, "0000000");
-    putOctal(block, kSizeField, size, kNumberDigits);
-    putOctal(block, kTimeField, time, kNumberDigits);
-    putText(block, kMagicField, "ustar  ");
-    putText(block, kOwnerNameField, "root");
-    putOctal(block, kChecksumField, checksumOf(block), kChecksumDigits);
+    std::memcpy(block.data() + kName, name.data(), std::min<std::size_t>(name.size(), kNameLength));
+    putText(block, kMode, "0100666");
+    putText(block, kOwner, "0000000");
+    putText(block, kGroup, "0000000");
+    putOctal(block, kSize, size, kNumberDigits);
+    putOctal(block, kTime, time, kNumberDigits);
+    putText(block, kMagic, "ustar  ");
+    putText(block, kOwnerName, "root");
+    putOctal(block, kChecksum, memberHeaderChecksum(block), kChecksumDigits);
     return block;
 }
 
@@ -96,7 +80,14 @@ void writeMemberHeader(OutputFile& output, const std::string& name, uint32_t pos
     MemberHeaderBlock block = buildMemberHeader(name, size, time);
     output.seek(pos);
     output.write(block.data(), block.size());
-    output.seek(uint64_t{pos} + kChecksumField + kChecksumDigits);
+    output.seek(uint64_t{pos} + kChecksum + kChecksumDigits);
+}
+
+std::string buildIndexLine(const MemberSlot& member) {
+    char line[kIndexLineBuffer];
+    std::snprintf(line, sizeof line, "%s,%-8d,%d,%s\r\n", member.name.c_str(), static_cast<int>(member.offset),
+                  static_cast<int>(member.size), member.mimeType.c_str());
+    return line;
 }
 
 std::string buildIndexText(const std::vector<MemberSlot>& members) {
@@ -104,7 +95,7 @@ std::string buildIndexText(const std::vector<MemberSlot>& members) {
     for (const MemberSlot& member : members) {
         if (member.kind == MemberKind::End) break;
         if (member.size == 0) continue;
-        std::string line = indexLine(member);
+        std::string line = buildIndexLine(member);
         if (text.size() + line.size() > kBlockSize) break;
         text += line;
     }

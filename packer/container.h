@@ -17,9 +17,48 @@ constexpr uint64_t kIndexHeaderTime = 1112113152;  // 2005-03-29 16:19:12 UTC: i
 
 using MemberHeaderBlock = std::array<uint8_t, kBlockSize>;
 
+// Where the fields of a member header lie; every byte not named is zero.
+namespace HeaderField {
+constexpr uint32_t kName = 0;
+constexpr uint32_t kNameLength = 100;
+constexpr uint32_t kMode = 100;
+constexpr uint32_t kOwner = 108;
+constexpr uint32_t kGroup = 116;
+constexpr uint32_t kSize = 124;
+constexpr uint32_t kTime = 136;
+constexpr uint32_t kChecksum = 148;
+constexpr uint32_t kChecksumLength = 8;
+constexpr uint32_t kType = 156;
+constexpr uint32_t kLinkName = 157;
+constexpr uint32_t kMagic = 257;
+constexpr uint32_t kOwnerName = 265;
+constexpr uint32_t kGroupName = 297;
+constexpr int kNumberDigits = 11;  // size and time, each followed by a zero byte
+constexpr int kChecksumDigits = 6;  // followed by two zero bytes
+}  // namespace HeaderField
+
+// The members after index.txt, in the order the packer writes them. The music
+// track's member name is a setting, so its row has none.
+struct MemberRow {
+    MemberKind kind;
+    const char* name;  // nullptr for the music track
+    const char* mimeType;
+};
+constexpr MemberRow kMemberRows[] = {
+    {MemberKind::Config, "config.txt", "text/plain"},
+    {MemberKind::Music, nullptr, "audio/3gpp2"},
+    {MemberKind::Jacket, "jacket.jpg", "image/jpeg"},
+    {MemberKind::Description, "description.txt", "text/plain"},
+    {MemberKind::Wallpaper, "wallpaper.jpg", "image/jpeg"},
+};
+
 // Writes `digits` octal digits with leading zeros into `field` (no terminator).
 // A value too large for the digits is written as the largest one that fits.
 void formatOctal(char* field, uint64_t value, int digits);
+
+// The tar checksum of a header: the sum of its bytes as unsigned numbers, the
+// eight bytes of the checksum field counted as blanks.
+uint32_t memberHeaderChecksum(const MemberHeaderBlock& block);
 
 // The complete header block for a member of `size` bytes modified at `time`,
 // checksum included.
@@ -33,6 +72,10 @@ uint64_t memberHeaderTime();
 // index.txt's and carries its fixed time. Afterwards the file position lies just
 // after the checksum digits; callers position the file before writing data.
 void writeMemberHeader(OutputFile& output, const std::string& name, uint32_t pos, uint32_t size);
+
+// The line of index.txt for a member: "name,offset,size,type" and CR LF, the
+// offset filled with blanks to 8 characters; at most 63 characters.
+std::string buildIndexLine(const MemberSlot& member);
 
 // "KDDIMU01\r\n" and one line per present member (size not 0), in table order.
 // Never longer than the one block that holds it.

@@ -14,6 +14,7 @@
 #include "packer/container.h"
 #include "packer/file_io.h"
 #include "packer/help.h"
+#include "packer/package_check.h"
 #include "packer/paths.h"
 #include "packer/run_state.h"
 #include "packer/settings.h"
@@ -44,14 +45,12 @@ struct Package {
 uint32_t roundUpToBlock(uint32_t size) { return (size + kBlockSize - 1) / kBlockSize * kBlockSize; }
 
 void buildMemberTable() {
-    g_run.members = {
-        MemberSlot{0, 0, "", "config.txt", "text/plain", MemberKind::Config},
-        MemberSlot{0, 0, "", g_run.musicMemberName, "audio/3gpp2", MemberKind::Music},
-        MemberSlot{0, 0, "", "jacket.jpg", "image/jpeg", MemberKind::Jacket},
-        MemberSlot{0, 0, "", "description.txt", "text/plain", MemberKind::Description},
-        MemberSlot{0, 0, "", "wallpaper.jpg", "image/jpeg", MemberKind::Wallpaper},
-        MemberSlot{0, 0, "", "", "", MemberKind::End},
-    };
+    g_run.members.clear();
+    for (const MemberRow& row : kMemberRows) {
+        const std::string name = row.name ? row.name : g_run.musicMemberName;
+        g_run.members.push_back(MemberSlot{0, 0, "", name, row.mimeType, row.kind});
+    }
+    g_run.members.push_back(MemberSlot{0, 0, "", "", "", MemberKind::End});
 }
 
 MemberSlot* memberOfKind(MemberKind kind) {
@@ -260,12 +259,18 @@ bool writePackage() {
     return true;
 }
 
-bool hasArgument(int argc, char* argv[], const char* wanted) {
+// Where the argument is, or 0 when it isn't given.
+int argumentIndex(int argc, char* argv[], const char* wanted) {
     for (int i = 1; i < argc; ++i) {
-        if (argv[i] && std::strcmp(argv[i], wanted) == 0) return true;
+        if (argv[i] && std::strcmp(argv[i], wanted) == 0) return i;
     }
-    return false;
+    return 0;
 }
+
+bool hasArgument(int argc, char* argv[], const char* wanted) { return argumentIndex(argc, argv, wanted) != 0; }
+
+// The package named after --inspect; empty when none is.
+std::string packageToInspect(int argc, char* argv[], int at) { return at + 1 < argc && argv[at + 1] ? argv[at + 1] : ""; }
 
 void printCompleted(uint64_t startTime) {
     uint64_t elapsed = millisecondClock() - startTime;
@@ -283,6 +288,7 @@ int runPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t
         std::fwrite(kBanner, 1, std::strchr(kBanner, '\n') - kBanner + 1, stdout);
         return ExitStatus::kPackaged;
     }
+    if (const int at = argumentIndex(argc, argv, "--inspect")) return CheckPackage(packageToInspect(argc, argv, at), stdout);
     g_run.workBuffer.reset(allocateWorkBuffer ? allocateWorkBuffer(kWorkBufferSize) : nullptr);
     buildMemberTable();
     std::fputs(kBanner, stdout);

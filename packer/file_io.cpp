@@ -55,6 +55,17 @@ bool isRegular(std::FILE* file, uint64_t* length) {
 
 bool isRegularFile(std::FILE* file) { return isRegular(file, nullptr); }
 
+bool isRegularFileAt(const std::string& path) {
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_stat64(path.c_str(), &st) != 0) return false;
+#else
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+#endif
+    return (st.st_mode & S_IFMT) == S_IFREG;
+}
+
 std::optional<FileIdentity> identityOfPath(const std::string& path) {
 #ifdef _WIN32
     HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -22,6 +22,9 @@ std::optional<FileIdentity> identityOfPath(const std::string& path);
 // True for a regular file; folders and devices opened by name are not.
 bool isRegularFile(std::FILE* file);
 
+// The same for a path, without opening it: opening a named pipe waits for a writer.
+bool isRegularFileAt(const std::string& path);
+
 class InputFile {
 public:
     InputFile() = default;

@@ -20,6 +20,7 @@ const char kHelp[] =
     "  -chkufr        marks the track as free to use whole\n"
     "  -h, --help     this text\n"
     "  --version      the version line\n"
+    "  --inspect KMF  checks a package's members and music track; writes nothing\n"
     "\n"
     "mode bits:\n"
     "   1  ADD_MFRA          append a fragment index for the re-cut runs\n"

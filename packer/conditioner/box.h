@@ -83,4 +83,32 @@ inline Span findChild(const uint8_t* buffer, Span container, const char (&type)[
 
 inline bool found(Span span) { return span.size != 0; }
 
+// The 24 flag bits of a full box (version and flags follow its header).
+inline uint32_t flagsOf(const uint8_t* buffer, Span fullBox) { return readU32(buffer + fullBox.offset + 8) & 0xFFFFFF; }
+
+// The entries a table declares (its count at `countAt`, its entries from
+// `entriesAt`, each `entrySize` bytes) all lie inside the table box.
+inline bool declaredEntriesFit(const uint8_t* buffer, Span table, uint32_t countAt, uint32_t entriesAt,
+                               uint32_t entrySize) {
+    if (table.size < entriesAt || table.size < countAt + 4) return false;
+    const uint64_t entries = readU32(buffer + table.offset + countAt);
+    return entries * entrySize <= table.size - entriesAt;
+}
+
+// Whether the top-level boxes of `length` bytes can be taken apart one by one:
+// each at least a header and at most `largest` bytes long, and inside the bytes;
+// fewer bytes than a header may trail the last box. `sizeAt(position, &size)`
+// reads the size of the box at a position and is false when it can't.
+template <class ReadSize>
+bool topLevelBoxesFit(uint64_t length, uint32_t largest, ReadSize sizeAt) {
+    uint64_t position = 0;
+    while (length - position >= kHeaderSize) {
+        uint32_t size = 0;
+        if (!sizeAt(position, &size)) return false;
+        if (size < kHeaderSize || size > largest || size > length - position) return false;
+        position += size;
+    }
+    return true;
+}
+
 }  // namespace box

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "packer/conditioner/context.h"
+#include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
 #include "packer/conditioner/fragments.h"
 #include "packer/conditioner/movie_box.h"
@@ -11,26 +12,26 @@
 using box::readU32;
 using box::writeU32;
 
+void fillClipSlot(uint8_t* slot, const ClipRange* clip) {
+    std::memset(slot, 0, ClipSlot::kSize);
+    if (clip) {
+        std::memcpy(slot + ClipSlot::kName, clip->name, strnlen(clip->name, kMaxNameLength));
+        writeU32(slot + ClipSlot::kBoxOffset, clip->boxOffset);
+        slot[ClipSlot::kTrackFragment] = 1;
+        slot[ClipSlot::kPiece] = clip->runNumber;
+        slot[ClipSlot::kSample] = clip->sampleNumber;
+        writeU32(slot + ClipSlot::kLength, clip->length);
+    }
+    writeU32(slot + ClipSlot::kFirstConstant, 1);
+    writeU32(slot + ClipSlot::kSecondConstant, 65);
+}
+
 namespace {
-
-// The extended type shared by the handset's own uuid boxes, after their four letters.
-constexpr uint8_t kUuidTail[12] = {0xA8, 0x8C, 0x11, 0xD4, 0x81, 0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03};
-
-// ftyp (brand kddi, compatible kddi, 3g2a, mp42) and uuid(cpgd): the track's first 72 bytes.
-constexpr uint8_t kPrefixTemplate[kPrefixSize] = {
-    0, 0, 0, 28, 'f', 't', 'y', 'p', 'k', 'd', 'd', 'i', 0, 0, 0, 0, 'k', 'd', 'd', 'i', '3', 'g', '2', 'a',
-    'm', 'p', '4', '2', 0, 0, 0, 44, 'u', 'u', 'i', 'd', 'c', 'p', 'g', 'd', 0xA8, 0x8C, 0x11, 0xD4, 0x81, 0x97,
-    0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
-constexpr uint32_t kIoedPlainSize = 41;     // no clip slots
-constexpr uint32_t kIoedWithClipsSize = 194;  // three clip slots
-constexpr uint32_t kClipSlotSize = 51;
-constexpr uint32_t kFirstSlotOffset = 41;
 
 // The ioed box, in the form the enabled clips and -chkufr call for.
 struct IoedBox {
-    uint8_t bytes[kIoedWithClipsSize] = {};
-    uint32_t size = kIoedPlainSize;
+    uint8_t bytes[Ioed::kWithClipsSize] = {};
+    uint32_t size = Ioed::kPlainSize;
 };
 
 bool anyClipEnabled() {
@@ -40,26 +41,12 @@ bool anyClipEnabled() {
     return false;
 }
 
-void fillClipSlot(uint8_t* slot, const ClipRange* clip) {
-    std::memset(slot, 0, kClipSlotSize);
-    if (clip) {
-        std::memcpy(slot, clip->name, strnlen(clip->name, kMaxNameLength));
-        writeU32(slot + 32, clip->boxOffset);
-        slot[36] = 1;  // track fragment 1
-        slot[37] = clip->runNumber;
-        slot[38] = clip->sampleNumber;
-        writeU32(slot + 39, clip->length);
-    }
-    writeU32(slot + 43, 1);
-    writeU32(slot + 47, 65);
-}
-
 // Also sets -chkufr's flag when no clip is enabled: a track without clips is
 // free to use whole.
 IoedBox makeIoedBox() {
     IoedBox ioed;
     if (anyClipEnabled()) {
-        ioed.size = kIoedWithClipsSize;
+        ioed.size = Ioed::kWithClipsSize;
     } else {
         g_run.chkufrFlag |= 1;
     }
@@ -67,11 +54,12 @@ IoedBox makeIoedBox() {
     uint8_t* b = ioed.bytes;
     std::memcpy(box::writeHeader(b, ioed.size, "uuid"), "ioed", 4);
     std::memcpy(b + 12, kUuidTail, sizeof kUuidTail);
-    writeU32(b + 24, flagWord);
-    writeU32(b + 28, flagWord);
-    if (ioed.size == kIoedWithClipsSize) {
-        b[40] = 3;
-        for (uint32_t slot = 0; slot < 3; ++slot) fillClipSlot(b + kFirstSlotOffset + slot * kClipSlotSize, nullptr);
+    writeU32(b + Ioed::kFirstFlagWord, flagWord);
+    writeU32(b + Ioed::kSecondFlagWord, flagWord);
+    if (ioed.size == Ioed::kWithClipsSize) {
+        b[Ioed::kSlotCount] = Ioed::kSlotsWritten;
+        for (uint32_t slot = 0; slot < Ioed::kSlotsWritten; ++slot)
+            fillClipSlot(b + Ioed::kFirstSlot + slot * ClipSlot::kSize, nullptr);
     }
     return ioed;
 }
@@ -80,16 +68,13 @@ IoedBox makeIoedBox() {
 // (0 and 1 among them), sizes beyond the WorkBuffer, and boxes that run past the
 // end of the input can't be conditioned. Up to 7 trailing bytes are fine.
 bool topLevelBoxesAreSound(InputFile& input) {
-    const uint64_t length = input.length();
-    uint64_t position = 0;
-    while (length - position >= box::kHeaderSize) {
+    auto sizeAt = [&input](uint64_t position, uint32_t* size) {
         uint8_t header[4];
         if (!input.seek(position) || !input.read(header, sizeof header)) return false;
-        const uint32_t size = readU32(header);
-        if (size < box::kHeaderSize || size > kWorkBufferSize || size > length - position) return false;
-        position += size;
-    }
-    return input.seek(0);
+        *size = readU32(header);
+        return true;
+    };
+    return box::topLevelBoxesFit(input.length(), kLargestConditionedBox, sizeAt) && input.seek(0);
 }
 
 class TrackConditioner {
@@ -183,10 +168,10 @@ private:
     // keep the template's bytes.
     void writeLocatedClips() {
         const uint64_t end = output_.position();
-        output_.seek(uint64_t{memberDataOffset_} + context_.ioedOffset + kFirstSlotOffset);
+        output_.seek(uint64_t{memberDataOffset_} + context_.ioedOffset + Ioed::kFirstSlot);
         for (const ClipRange& clip : g_run.clips) {
             if (clip.state != ClipState::Located) continue;
-            uint8_t slot[kClipSlotSize];
+            uint8_t slot[ClipSlot::kSize];
             fillClipSlot(slot, &clip);
             output_.write(slot, sizeof slot);
         }

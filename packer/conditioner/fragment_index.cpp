@@ -8,33 +8,22 @@ namespace {
 
 constexpr uint32_t kIndexFrameSize = 48;  // mfra and tfra headers, tfra fields, mfro
 
-// How many bytes the tfra gives each of an entry's three numbers (track
-// fragment, run, sample): one while every value fits a byte, as the handset
+// One byte for each number while every value fits one, as the handset
 // expects, else the smallest of two or four that holds the largest.
-struct NumberWidths {
-    uint32_t trackFragment = 1;
-    uint32_t run = 1;
-    uint32_t sample = 1;
-
-    uint32_t entrySize() const { return 8 + trackFragment + run + sample; }
-    // The tfra's length-size bits: (bytes - 1) for each number, in two bits.
-    uint32_t lengthSizeWord() const { return (trackFragment - 1) << 4 | (run - 1) << 2 | (sample - 1); }
-};
-
 uint32_t widthFor(uint32_t largest) {
     if (largest <= 0xFF) return 1;
     if (largest <= 0xFFFF) return 2;
     return 4;
 }
 
-NumberWidths widthsFor(const std::vector<IndexEntry>& entries) {
+IndexNumberWidths widthsFor(const std::vector<IndexEntry>& entries) {
     uint32_t trackFragment = 0, run = 0, sample = 0;
     for (const IndexEntry& entry : entries) {
         trackFragment = std::max(trackFragment, entry.trackFragment);
         run = std::max(run, entry.runNumber);
         sample = std::max(sample, entry.sampleNumber);
     }
-    return NumberWidths{widthFor(trackFragment), widthFor(run), widthFor(sample)};
+    return IndexNumberWidths{widthFor(trackFragment), widthFor(run), widthFor(sample)};
 }
 
 uint8_t* putNumber(uint8_t* to, uint32_t value, uint32_t width) {
@@ -42,7 +31,7 @@ uint8_t* putNumber(uint8_t* to, uint32_t value, uint32_t width) {
     return to;
 }
 
-uint8_t* putEntry(uint8_t* to, const IndexEntry& entry, const NumberWidths& widths) {
+uint8_t* putEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths& widths) {
     writeU32(to, entry.time);
     writeU32(to + 4, entry.moofOffset);
     to = putNumber(to + 8, entry.trackFragment, widths.trackFragment);
@@ -53,7 +42,7 @@ uint8_t* putEntry(uint8_t* to, const IndexEntry& entry, const NumberWidths& widt
 }  // namespace
 
 std::vector<uint8_t> BuildFragmentIndex(const std::vector<IndexEntry>& entries) {
-    const NumberWidths widths = widthsFor(entries);
+    const IndexNumberWidths widths = widthsFor(entries);
     const uint32_t count = static_cast<uint32_t>(entries.size());
     const uint32_t entriesSize = count * widths.entrySize();
     const uint32_t indexSize = entriesSize + kIndexFrameSize;

@@ -6,6 +6,7 @@
 #include "packer/run_state.h"
 
 using box::ChildWalk;
+using box::flagsOf;
 using box::readU32;
 using box::Span;
 using box::writeU32;
@@ -16,8 +17,6 @@ constexpr uint32_t kBaseDataOffsetPresent = 0x000001;  // tfhd flag
 constexpr uint32_t kDataOffsetPresent = 0x000001;      // trun flag
 constexpr uint32_t kPlainRunFlags = 0x000201;          // data offset and per-sample sizes, nothing else
 constexpr uint32_t kPlainRunHeaderSize = 20;
-
-uint32_t flagsOf(const uint8_t* buffer, Span fullBox) { return readU32(buffer + fullBox.offset + 8) & 0xFFFFFF; }
 
 uint32_t sampleCountOf(const uint8_t* buffer, Span run) { return run.size < 16 ? 0 : readU32(buffer + run.offset + 12); }
 

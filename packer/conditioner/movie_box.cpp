@@ -7,6 +7,7 @@
 #include "packer/conditioner/pieces.h"
 #include "packer/run_state.h"
 
+using box::declaredEntriesFit;
 using box::readU32;
 using box::Span;
 using box::writeU32;
@@ -24,14 +25,6 @@ struct SampleTablePlan {
 
 uint32_t stscSize(uint32_t chunks) { return 16 + 12 * chunks; }
 uint32_t chunkTableSize(uint32_t chunks) { return 16 + 4 * chunks; }  // stco and stss alike
-
-// The entries a table declares (count at `countAt`, entries from `entriesAt`)
-// all lie inside the table box.
-bool declaredEntriesFit(const uint8_t* buffer, Span table, uint32_t countAt, uint32_t entriesAt, uint32_t entrySize) {
-    if (table.size < entriesAt) return false;
-    uint64_t entries = readU32(buffer + table.offset + countAt);
-    return entries * entrySize <= table.size - entriesAt;
-}
 
 bool findTrackBoxes(const uint8_t* buffer, uint32_t size, SampleTablePlan& plan) {
     plan.trak = box::findChild(buffer, Span{0, size}, "trak");

@@ -55,6 +55,7 @@ void packAndJudge(const std::string& input, uint32_t mode) {
     packer.folder = folder.path();
     Ran packed = run(packer);
     ASSERT_EQ(packed.exitCode, 0) << packed.out;
+    EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "song.kmf"), "0 ok");
     Ran extracted = run(Run({"tar", "-xf", folder / "song.kmf", "-C", folder.path(), "music.3g2"}));
     ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
     const std::string music = folder / "music.3g2";

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -50,11 +51,13 @@ std::set<std::string> filesIn(const std::string& folder) {
 }
 
 // Our reader and GNU tar must agree on every member: tar lists each with mode
-// 0100666, owner root and its time, and extracts each byte for byte.
+// 0100666, owner root and its time, and extracts each byte for byte; the
+// packer's own check must find the package sound.
 std::vector<Member> readBack(const std::string& package, const std::string& scratch) {
     std::string problems;
     std::vector<Member> members = readPackage(readFile(package), problems);
     EXPECT_EQ(problems, "");
+    EXPECT_EQ(packerVerdict(TESSARYN_EXE, package), "0 ok");
     Run list({"tar", "-tvf", package});
     list.env = {{"TZ", "UTC"}, {"LC_ALL", "C"}};
     Ran listed = run(list);
@@ -211,12 +214,15 @@ TEST(PackerRun, UsageHelpVersionAndTheKeyWaitNeverHang) {
         writeFile(folder / "song.3g2", unsplittable(50));
         Ran ran = pack(folder.path(), c.arguments, c.input, c.text);
         EXPECT_EQ(ran.exitCode, c.exitCode);
+        if (exists(folder / "song.kmf")) {
+            EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "song.kmf"), "0 ok");
+        }
         if (!c.out.empty()) {
             EXPECT_EQ(ran.out, c.out);
             continue;
         }
         EXPECT_EQ(ran.out.substr(0, kBanner.size()), kBanner);
-        for (const char* shown : {"-o:", "-mode:", "-jct:", "-wall:", "-chku1:", "-chkufr", "ADD_MFRA", "ADD_IOED", "CHECK_HITKEY",
+        for (const char* shown : {"-o:", "-mode:", "-jct:", "-wall:", "-chku1:", "-chkufr", "--inspect", "ADD_MFRA", "ADD_IOED", "CHECK_HITKEY",
                                   "REFRAGMENT", "NO_SETTINGS_FILE", "FIXED_CAMOUFLAGE"})
             EXPECT_NE(ran.out.find(shown), std::string::npos) << shown;
         EXPECT_EQ(filesIn(folder.path()), std::set<std::string>{"song.3g2"});
@@ -254,6 +260,7 @@ TEST(PackerRun, TessarynIniBesideTheProgramComesAfterTheOptions) {
         EXPECT_EQ(ran.out.size() >= kKey.size() && ran.out.substr(ran.out.size() - kKey.size()) == kKey, c.waitsForKey);
         std::string problems;
         std::vector<Member> members = readPackage(readFile(folder / "song.kmf"), problems);
+        EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "song.kmf"), "0 ok");
         ASSERT_GE(members.size(), 3u);
         EXPECT_EQ(members[2].name, c.musicName);
         const Box esds = findBox(members[2].data, "moov/trak/mdia/minf/stbl/stsd/mp4a/esds");
@@ -290,6 +297,7 @@ TEST(PackerRun, InThisProcessMemoryRunsShortAndRunsRepeat) {
     unsetenv("SOURCE_DATE_EPOCH");
     const Bytes first = readFile(folder / "first.kmf");
     EXPECT_TRUE(first == readFile(folder / "second.kmf")) << "the second run wrote another package";
+    EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "first.kmf"), "0 ok");
     std::string problems;
     const Bytes music = readPackage(first, problems).at(2).data;
     EXPECT_EQ(std::string(music.begin() + 113, music.begin() + 118), "Intro");
@@ -328,6 +336,56 @@ TEST(PackerRun, TheExampleFolderPacksToTheGoldenPackage) {
                   << member << "); it is " << made.size() << " bytes, the golden one " << expected.size()
                   << ". If the change is meant, rewrite the golden package with\n  TESSARYN_UPDATE_GOLDEN=1 ctest --test-dir <build> "
                      "-R GoldenPackage\nand commit tests/fixtures/example.kmf with the change.";
+}
+
+// The tar checksum of the header at `at`, written as the packer writes it.
+void resum(Bytes& package, std::size_t at) {
+    unsigned sum = 8 * ' ';
+    for (std::size_t i = 0; i < 512; ++i) sum += i >= 148 && i < 156 ? 0 : package[at + i];
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%06o", sum);
+    std::copy(digits, digits + 6, package.begin() + static_cast<std::ptrdiff_t>(at + 148));
+}
+
+TEST(PackerRun, InspectNamesTheFirstProblemOfADamagedPackage) {
+    const Bytes golden = readFile(TESSARYN_SOURCE_DIR "/tests/fixtures/example.kmf");
+    // The music member's data at 2560: its ioed box at 72 (clip slot 1 at 113), its tfra at 42539 (entries at 42563).
+    const std::size_t slot = 2560 + 113, entries = 2560 + 42563;
+    const struct { const char* what; std::function<void(Bytes&)> damage; std::string verdict; } cases[] = {
+        {"as made", [](Bytes&) {}, "0 ok"},
+        {"cut short", [](Bytes& b) { b.resize(30000); },
+         "1 problem: member music.3g2: its 42634 bytes of data at 2560 run past the end of the package (30000 bytes)"},
+        {"without its end blocks", [](Bytes& b) { b.resize(b.size() - 1024); },
+         "1 problem: the package ends at 59904 without the two zero blocks that close it"},
+        {"a header's time changed, not its checksum", [](Bytes& b) { b[1024 + 146] += 1; },
+         "1 problem: member config.txt: header checksum 010606 but the bytes sum to 010607"},
+        {"a header's mode changed, its checksum too", [](Bytes& b) { b[1024 + 106] = '4', b[1024 + 105] = '4', resum(b, 1024); },
+         "1 problem: member config.txt: header field mode reads \"0100644\" where the packer writes \"0100666\""},
+        {"index.txt lying about a size", [](Bytes& b) { b[512 + 31] = '6'; },
+         "1 problem: index.txt line 2 gives config.txt 46 bytes, its header 45"},
+        {"a clip slot naming a chunk the moov lacks", [&](Bytes& b) { b[slot + 37] = 6; },
+         "1 problem: ioed slot 1 names chunk 6 of the moov at 266, which has 5 chunks"},
+        {"a clip slot naming a sample its chunk lacks", [&](Bytes& b) { b[slot + 38] = 22; },
+         "1 problem: ioed slot 1 names sample 22 of chunk 3 of the moov at 266, which holds 21 samples"},
+        {"a clip slot naming a box past the track", [&](Bytes& b) { putU32(b, slot + 32, 42634); },
+         "1 problem: ioed slot 1 names a box at 42634, past the end of the track (42634 bytes)"},
+        {"an index entry naming a run its fragment lacks", [&](Bytes& b) { b[entries + 11 + 9] = 4; },
+         "1 problem: tfra entry 2 names trun 4 of traf 1 of the moof at 21716, which has 3 runs"},
+        {"an index entry naming no moof", [&](Bytes& b) { putU32(b, entries + 4, 266); },
+         "1 problem: tfra entry 1 names the moov at 266, not a moof"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        Bytes damaged = golden;
+        c.damage(damaged);
+        writeFile(folder / "damaged.kmf", damaged);
+        EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "damaged.kmf"), c.verdict);
+        EXPECT_EQ(filesIn(folder.path()), std::set<std::string>{"damaged.kmf"});
+        EXPECT_TRUE(readFile(folder / "damaged.kmf") == damaged) << "the check wrote into the package";
+    }
+    EXPECT_EQ(packerVerdict(TESSARYN_EXE, "/nonexistent/song.kmf"), "1 problem: can't open \"/nonexistent/song.kmf\" as a file");
+    EXPECT_EQ(packerVerdict(TESSARYN_EXE, ""), "1 problem: no package given: tessaryn --inspect PACKAGE.kmf");
 }
 
 }  // namespace

@@ -122,6 +122,12 @@ Ran run(const Run& what) {
     return ran;
 }
 
+std::string packerVerdict(const std::string& packer, const std::string& package) {
+    Ran ran = run(Run({packer, "--inspect", package}));
+    if (!ran.out.empty() && ran.out.back() == '\n') ran.out.pop_back();
+    return std::to_string(ran.exitCode) + " " + ran.out.substr(ran.out.rfind('\n') + 1);
+}
+
 std::string maskElapsed(const std::string& report) {
     return std::regex_replace(report, std::regex(R"(completed\. \(\d+\.\d{3}sec\))"), "completed. (T)");
 }

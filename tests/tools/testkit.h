@@ -56,6 +56,9 @@ struct Ran {
 };
 
 Ran run(const Run& what);
+// What `packer --inspect package` ends with: its exit status, a blank and its
+// last line, e.g. "0 ok" or "1 problem: ...".
+std::string packerVerdict(const std::string& packer, const std::string& package);
 // "completed. (x.yyysec)" written as "completed. (T)", so that reports compare whole.
 std::string maskElapsed(const std::string& report);
 

@@ -1,0 +1,45 @@
+// The boxes whose bytes the handset fixes: the 72-byte prefix every conditioned
+// track begins with (ftyp and uuid(cpgd)), and the layout of the uuid(ioed) box
+// that describes the ring-tone clips. The conditioner writes them; the package
+// check reads them back.
+#pragma once
+
+#include <cstdint>
+
+#include "packer/conditioner/context.h"
+
+// The extended type shared by the handset's own uuid boxes, after their four letters.
+constexpr uint8_t kUuidTail[12] = {0xA8, 0x8C, 0x11, 0xD4, 0x81, 0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03};
+
+// ftyp (brand kddi, compatible kddi, 3g2a, mp42) and uuid(cpgd): the track's first 72 bytes.
+constexpr uint8_t kPrefixTemplate[kPrefixSize] = {
+    0, 0, 0, 28, 'f', 't', 'y', 'p', 'k', 'd', 'd', 'i', 0, 0, 0, 0, 'k', 'd', 'd', 'i', '3', 'g', '2', 'a',
+    'm', 'p', '4', '2', 0, 0, 0, 44, 'u', 'u', 'i', 'd', 'c', 'p', 'g', 'd', 0xA8, 0x8C, 0x11, 0xD4, 0x81, 0x97,
+    0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+constexpr uint32_t kPrefixFtypSize = 28;  // the uuid(cpgd) box follows the ftyp box
+
+// The ioed box: header and extended type, two flag words, eight zero bytes,
+// the number of clip slots, then the slots.
+namespace Ioed {
+constexpr uint32_t kFirstFlagWord = 24;
+constexpr uint32_t kSecondFlagWord = 28;
+constexpr uint32_t kSlotCount = 40;
+constexpr uint32_t kPlainSize = 41;      // no clip slots
+constexpr uint32_t kWithClipsSize = 194;  // three clip slots
+constexpr uint32_t kFirstSlot = 41;
+constexpr uint32_t kSlotsWritten = 3;
+}  // namespace Ioed
+
+// One 51-byte clip slot of the ioed box.
+namespace ClipSlot {
+constexpr uint32_t kSize = 51;
+constexpr uint32_t kName = 0;  // 32 bytes: the name's text, then zero bytes
+constexpr uint32_t kNameLength = 32;
+constexpr uint32_t kBoxOffset = 32;      // the moov or moof holding the clip's first sample
+constexpr uint32_t kTrackFragment = 36;  // 1
+constexpr uint32_t kPiece = 37;          // 1-based chunk (moov) or run (moof) number
+constexpr uint32_t kSample = 38;         // 1-based sample number within it
+constexpr uint32_t kLength = 39;         // the clip's length in samples
+constexpr uint32_t kFirstConstant = 43;  // 1
+constexpr uint32_t kSecondConstant = 47;  // 65
+}  // namespace ClipSlot

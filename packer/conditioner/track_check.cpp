@@ -1,0 +1,569 @@
+#include "packer/conditioner/track_check.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "packer/conditioner/box.h"
+#include "packer/conditioner/conditioner.h"
+#include "packer/conditioner/fixed_boxes.h"
+#include "packer/conditioner/fragment_index.h"
+
+using box::ChildWalk;
+using box::readU32;
+using box::Span;
+
+namespace {
+
+constexpr uint32_t kPrefixBytes = static_cast<uint32_t>(kPrefixSize);
+constexpr std::size_t kNumbersListed = 32;
+constexpr uint32_t kSmallestIndexBox = 24;  // mfra header and a 16-byte mfro
+constexpr uint32_t kRunHeaderSize = 16;     // trun header, version and flags, sample count
+
+template <class... Parts>
+std::string join(const Parts&... parts) {
+    return CheckReport::join(parts...);
+}
+
+std::string counted(uint64_t count, const char* one, const char* many) { return join(count, " ", count == 1 ? one : many); }
+
+uint64_t readU64(const uint8_t* p) { return uint64_t{readU32(p)} << 32 | readU32(p + 4); }
+
+uint32_t readNumber(const uint8_t* p, uint32_t width) {
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < width; ++i) value = value << 8 | p[i];
+    return value;
+}
+
+// "21 22 21 ..." and the sum of all the numbers given.
+class NumberList {
+public:
+    void add(uint64_t number) {
+        if (shown_ < kNumbersListed) text_ += join(shown_++ ? " " : "", number);
+        else if (shown_++ == kNumbersListed) text_ += " ...";
+        total_ += number;
+    }
+    std::string text() const { return shown_ ? text_ : "none"; }
+    uint64_t total() const { return total_; }
+    bool full() const { return shown_ > kNumbersListed; }
+
+private:
+    std::string text_;
+    std::size_t shown_ = 0;
+    uint64_t total_ = 0;
+};
+
+// What a clip slot or an index entry names.
+struct Pointer {
+    uint64_t boxAt = 0;
+    uint32_t trackFragment = 0;
+    uint32_t piece = 0;  // chunk (moov) or run (moof)
+    uint32_t sample = 0;
+};
+
+// The chunk or run a pointer names and its samples; `missing` says why there
+// is no such sample.
+struct Resolved {
+    std::string place;
+    const char* pieceKind = "chunk";
+    uint64_t samples = 0;
+    std::string missing;
+};
+
+// The first track of a movie box: its sample-to-chunk table and chunk count.
+struct ChunkTable {
+    uint32_t moovAt = 0;
+    Span stsc;  // size 0: no sample table
+    uint32_t chunks = 0;
+};
+
+// The runs of every track fragment, flattened so that the memory taken grows
+// with the bytes read and not with the number of fragments.
+struct FragmentRuns {
+    uint32_t moofAt;
+    uint32_t firstTraf;
+    uint32_t trafs;
+};
+struct TrackFragmentRuns {
+    uint32_t firstRun;
+    uint32_t runs;
+};
+
+// Whole boxes from `from` up to `end`; returns where they stop.
+uint32_t walkBoxes(const uint8_t* data, uint32_t from, uint32_t end, std::vector<Span>* boxes) {
+    uint32_t at = from;
+    while (end - at >= box::kHeaderSize) {
+        const uint32_t size = readU32(data + at);
+        if (size < box::kHeaderSize || size > end - at) break;
+        if (boxes) boxes->push_back(Span{at, size});
+        at += size;
+    }
+    return at;
+}
+
+class TrackCheck {
+public:
+    TrackCheck(const std::vector<uint8_t>& track, CheckReport& report)
+        : data_(track.data()), size_(static_cast<uint32_t>(track.size())), report_(report) {}
+
+    bool run() {
+        if (!hasPrefixMark() && conditionerWouldRefuse()) {
+            report_.line("track: stored unchanged, its boxes can't be taken apart");
+            return true;
+        }
+        return checkPrefix() && walkTopLevel() && readPieces() && checkClipBoxes() && checkFragmentIndexes();
+    }
+
+private:
+    // ---- Prefix and top-level boxes ----
+
+    // Either half of the prefix marks a conditioned track, even a damaged one.
+    bool hasPrefixMark() const {
+        return (size_ >= 12 && std::memcmp(data_ + 4, "ftypkddi", 8) == 0) ||
+               (size_ >= 40 && std::memcmp(data_ + kPrefixFtypSize + 4, "uuidcpgd", 8) == 0);
+    }
+
+    // The packer stores a track unchanged exactly when the conditioner refuses it.
+    bool conditionerWouldRefuse() const {
+        auto sizeAt = [this](uint64_t position, uint32_t* size) {
+            *size = readU32(data_ + position);
+            return true;
+        };
+        return !box::topLevelBoxesFit(size_, kLargestConditionedBox, sizeAt);
+    }
+
+    bool checkPrefix() {
+        if (size_ < kPrefixBytes) return report_.problem("track: ", size_, " bytes, shorter than the fixed 72-byte prefix");
+        for (uint32_t at = 0; at < kPrefixBytes; ++at) {
+            if (data_[at] != kPrefixTemplate[at])
+                return report_.problem("track: byte ", at, " of the fixed 72-byte prefix is ", hexByte(data_[at]),
+                                       " where the packer writes ", hexByte(kPrefixTemplate[at]));
+        }
+        report_.line("prefix: ftyp kddi, minor 0, compatible kddi 3g2a mp42; uuid cpgd");
+        return true;
+    }
+
+    // Where an index the conditioner appended starts: the mfro at the very end
+    // gives its size. Up to 7 loose bytes may stand before it.
+    uint32_t trailingIndexAt() const {
+        if (size_ < kSmallestIndexBox) return size_;
+        const uint32_t size = readU32(data_ + size_ - 4);
+        if (size < kSmallestIndexBox || size > size_) return size_;
+        const uint32_t at = size_ - size;
+        return readU32(data_ + at) == size && box::typeIs(data_ + at + 4, "mfra") ? at : size_;
+    }
+
+    bool walkTopLevel() {
+        uint32_t end = size_;
+        const uint32_t stop = walkBoxes(data_, 0, size_, nullptr);
+        if (size_ - stop >= box::kHeaderSize) {
+            end = trailingIndexAt();
+            if (end == size_ || end - walkBoxes(data_, 0, end, nullptr) >= box::kHeaderSize) return reportBrokenBox(stop);
+        }
+        const uint32_t looseAt = walkBoxes(data_, 0, end, &boxes_);
+        for (Span top : boxes_) reportBox(top);
+        if (looseAt < end) report_.line("loose bytes at ", looseAt, ": ", end - looseAt);
+        if (end < size_) {
+            boxes_.push_back(Span{end, size_ - end});
+            reportBox(boxes_.back());
+        }
+        return true;
+    }
+
+    // A uuid box by its extended type's four letters, when the track holds them.
+    std::string typeOf(Span top) const {
+        std::string type = printable(data_ + top.offset + 4, 4);
+        const bool lettersHeld = top.size >= 12 && size_ - top.offset >= 12;
+        if (type == "uuid" && lettersHeld) type += " " + printable(data_ + top.offset + 8, 4);
+        return type;
+    }
+
+    void reportBox(Span top) { report_.line("box ", typeOf(top), " at ", top.offset, ": ", top.size, " bytes"); }
+
+    bool reportBrokenBox(uint32_t at) {
+        const uint32_t size = readU32(data_ + at);
+        if (size < box::kHeaderSize)
+            return report_.problem("track: the box at ", at, " says it is ", size, " bytes, less than its 8-byte header");
+        return report_.problem("track: the box at ", at, " (", typeOf(Span{at, size}), ") says it is ", size,
+                               " bytes, past the end of the track (", size_, " bytes)");
+    }
+
+    bool isTopLevel(Span top, const char (&type)[5]) const { return box::typeIs(data_ + top.offset + 4, type); }
+
+    bool readPieces() {
+        for (Span top : boxes_) {
+            if (isTopLevel(top, "moov") && !readMovie(top)) return false;
+            if (isTopLevel(top, "moof") && !readFragment(top)) return false;
+        }
+        return true;
+    }
+
+    // ---- Chunks of a movie box ----
+
+    Span sampleTableOf(Span moov) const {
+        Span found = moov;
+        for (const char* type : {"trak", "mdia", "minf", "stbl"}) {
+            char wanted[5] = {};
+            std::memcpy(wanted, type, 4);
+            found = box::findChild(data_, found, wanted);
+            if (!box::found(found)) return Span{};
+        }
+        return found;
+    }
+
+    bool tableHasCount(Span table, uint32_t entriesAt) {
+        if (table.size >= entriesAt) return true;
+        return report_.problem("track: the ", printable(data_ + table.offset + 4, 4), " at ", table.offset, " is ",
+                               table.size, " bytes, too short for its entry count");
+    }
+
+    // A table's entries must lie inside it before any of them is read.
+    bool tableFits(Span table, uint32_t countAt, uint32_t entriesAt, uint32_t entrySize) {
+        if (!tableHasCount(table, entriesAt)) return false;
+        if (box::declaredEntriesFit(data_, table, countAt, entriesAt, entrySize)) return true;
+        return report_.problem("track: the ", printable(data_ + table.offset + 4, 4), " at ", table.offset, " declares ",
+                               readU32(data_ + table.offset + countAt), " entries but has room for ",
+                               (table.size - entriesAt) / entrySize);
+    }
+
+    // One size per sample unless one size holds for all.
+    bool sampleSizesFit(Span stsz) {
+        if (!tableHasCount(stsz, 20)) return false;
+        const bool oneSizeForAll = readU32(data_ + stsz.offset + 12) != 0;
+        return oneSizeForAll || tableFits(stsz, 16, 20, 4);
+    }
+
+    bool readMovie(Span moov) {
+        ChunkTable table;
+        table.moovAt = moov.offset;
+        const Span stbl = sampleTableOf(moov);
+        const Span stsc = box::found(stbl) ? box::findChild(data_, stbl, "stsc") : Span{};
+        Span stco = box::found(stbl) ? box::findChild(data_, stbl, "stco") : Span{};
+        uint32_t offsetSize = 4;
+        if (box::found(stbl) && !box::found(stco)) {
+            stco = box::findChild(data_, stbl, "co64");
+            offsetSize = 8;
+        }
+        const Span stsz = box::found(stbl) ? box::findChild(data_, stbl, "stsz") : Span{};
+        if (!box::found(stsc) || !box::found(stco) || !box::found(stsz)) {
+            report_.line("chunks of the moov at ", moov.offset, ": no sample table");
+            movies_.push_back(table);
+            return true;
+        }
+        if (!tableFits(stsc, 12, 16, 12) || !tableFits(stco, 12, 16, offsetSize) || !sampleSizesFit(stsz)) return false;
+        table.stsc = stsc;
+        table.chunks = readU32(data_ + stco.offset + 12);
+        if (!checkChunkEntries(table)) return false;
+        movies_.push_back(table);
+        return reportChunks(table, readU32(data_ + stsz.offset + 16));
+    }
+
+    uint32_t entryCount(const ChunkTable& table) const { return readU32(data_ + table.stsc.offset + 12); }
+    uint32_t firstChunkOf(const ChunkTable& table, uint32_t entry) const {
+        return readU32(data_ + table.stsc.offset + 16 + 12 * entry);
+    }
+    uint32_t samplesPerChunkOf(const ChunkTable& table, uint32_t entry) const {
+        return readU32(data_ + table.stsc.offset + 20 + 12 * entry);
+    }
+    // The chunk after the last that an entry covers.
+    uint64_t chunksEndOf(const ChunkTable& table, uint32_t entry) const {
+        return entry + 1 < entryCount(table) ? firstChunkOf(table, entry + 1) : uint64_t{table.chunks} + 1;
+    }
+
+    // Entries start at chunk 1 and at ever later chunks, all of them chunks that exist.
+    bool checkChunkEntries(const ChunkTable& table) {
+        const uint32_t entries = entryCount(table);
+        if (table.chunks != 0 && entries == 0)
+            return report_.problem("track: the moov at ", table.moovAt, " has ", counted(table.chunks, "chunk", "chunks"),
+                                   " but no sample-to-chunk entries");
+        for (uint32_t entry = 0; entry < entries; ++entry) {
+            const uint32_t first = firstChunkOf(table, entry);
+            const char* fault = entry == 0 && first != 1                          ? ", not at chunk 1"
+                                : entry > 0 && first <= firstChunkOf(table, entry - 1) ? ", not after the entry before it"
+                                : first > table.chunks                            ? ", past the last chunk"
+                                                                                  : nullptr;
+            if (fault)
+                return report_.problem("track: stsc entry ", entry + 1, " of the moov at ", table.moovAt,
+                                       " starts at chunk ", first, fault, " (", counted(table.chunks, "chunk", "chunks"),
+                                       ")");
+        }
+        return true;
+    }
+
+    bool reportChunks(const ChunkTable& table, uint32_t samplesListed) {
+        NumberList shown;
+        uint64_t samples = 0;
+        for (uint32_t entry = 0; entry < entryCount(table); ++entry) {
+            const uint64_t chunks = chunksEndOf(table, entry) - firstChunkOf(table, entry);
+            samples += chunks * samplesPerChunkOf(table, entry);
+            for (uint64_t i = 0; i < chunks && !shown.full(); ++i) shown.add(samplesPerChunkOf(table, entry));
+        }
+        if (samples != samplesListed)
+            return report_.problem("track: the chunks of the moov at ", table.moovAt, " hold ", samples,
+                                   " samples, its stsz lists ", samplesListed);
+        report_.line("chunks of the moov at ", table.moovAt, ": ", shown.text(), " (", samples, " samples in ",
+                     counted(table.chunks, "chunk", "chunks"), ")");
+        return true;
+    }
+
+    uint32_t samplesInChunk(const ChunkTable& table, uint32_t chunk) const {
+        uint32_t samples = 0;
+        for (uint32_t entry = 0; entry < entryCount(table) && firstChunkOf(table, entry) <= chunk; ++entry)
+            samples = samplesPerChunkOf(table, entry);
+        return samples;
+    }
+
+    // ---- Runs of a movie fragment ----
+
+    bool readFragment(Span moof) {
+        FragmentRuns fragment{moof.offset, static_cast<uint32_t>(trackFragments_.size()), 0};
+        ChildWalk walk(data_, moof);
+        while (walk.next()) {
+            if (walk.currentIs("traf") && !readTrackFragment(moof.offset, walk.current(), ++fragment.trafs)) return false;
+        }
+        if (fragment.trafs == 0) report_.line("runs of the moof at ", moof.offset, ": no traf");
+        fragments_.push_back(fragment);
+        return true;
+    }
+
+    bool readTrackFragment(uint32_t moofAt, Span traf, uint32_t number) {
+        TrackFragmentRuns runs{static_cast<uint32_t>(runSamples_.size()), 0};
+        NumberList shown;
+        ChildWalk walk(data_, traf);
+        while (walk.next()) {
+            if (!walk.currentIs("trun")) continue;
+            uint32_t samples = 0;
+            if (!readRun(walk.current(), &samples)) return false;
+            runSamples_.push_back(samples);
+            ++runs.runs;
+            shown.add(samples);
+        }
+        trackFragments_.push_back(runs);
+        report_.line("runs of the moof at ", moofAt, ", traf ", number, ": ", shown.text(), " (", shown.total(),
+                     " samples in ", counted(runs.runs, "run", "runs"), ")");
+        return true;
+    }
+
+    // The sample count, checked against the per-sample fields the flags announce.
+    bool readRun(Span run, uint32_t* samples) {
+        if (run.size < kRunHeaderSize)
+            return report_.problem("track: the trun at ", run.offset, " is ", run.size,
+                                   " bytes, too short for its sample count");
+        const uint32_t flags = box::flagsOf(data_, run);
+        const uint32_t header = kRunHeaderSize + (flags & 0x001 ? 4 : 0) + (flags & 0x004 ? 4 : 0);
+        uint32_t perSample = 0;
+        for (uint32_t field = 0x100; field <= 0x800; field <<= 1) perSample += flags & field ? 4 : 0;
+        if (run.size < header)
+            return report_.problem("track: the trun at ", run.offset, " is ", run.size,
+                                   " bytes, too short for the fields its flags announce");
+        *samples = readU32(data_ + run.offset + 12);
+        if (perSample == 0 || uint64_t{*samples} * perSample <= run.size - header) return true;
+        return report_.problem("track: the trun at ", run.offset, " declares ", *samples, " samples but has room for ",
+                               (run.size - header) / perSample);
+    }
+
+    // ---- What clip slots and index entries name ----
+
+    template <class Record>
+    const Record* recordAt(const std::vector<Record>& records, uint32_t Record::*at, uint64_t offset) const {
+        auto found = std::lower_bound(records.begin(), records.end(), offset,
+                                      [at](const Record& record, uint64_t wanted) { return record.*at < wanted; });
+        return found != records.end() && (*found).*at == offset ? &*found : nullptr;
+    }
+
+    Resolved resolve(const Pointer& pointer, bool movieBoxToo) const {
+        const ChunkTable* movie = recordAt(movies_, &ChunkTable::moovAt, pointer.boxAt);
+        const FragmentRuns* fragment = recordAt(fragments_, &FragmentRuns::moofAt, pointer.boxAt);
+        if (movie && movieBoxToo) return resolveInMovie(*movie, pointer);
+        if (fragment) return resolveInFragment(*fragment, pointer);
+        Resolved resolved;
+        resolved.place = join("box at ", pointer.boxAt, ", traf ", pointer.trackFragment, ", chunk or run ", pointer.piece,
+                              ", sample ", pointer.sample);
+        if (pointer.boxAt >= size_)
+            resolved.missing = join("a box at ", pointer.boxAt, ", past the end of the track (", size_, " bytes)");
+        else if (movie)
+            resolved.missing = join("the moov at ", pointer.boxAt, ", not a moof");
+        else
+            resolved.missing = join("the box at ", pointer.boxAt, ", where no ", movieBoxToo ? "moov or moof" : "moof", " starts");
+        return resolved;
+    }
+
+    Resolved resolveInMovie(const ChunkTable& table, const Pointer& pointer) const {
+        Resolved resolved;
+        const std::string moov = join("the moov at ", table.moovAt);
+        resolved.place = join("moov at ", table.moovAt, ", chunk ", pointer.piece, ", sample ", pointer.sample);
+        if (pointer.trackFragment != 1) {
+            resolved.missing = join("track fragment ", pointer.trackFragment, " in ", moov, ", where the packer writes 1");
+        } else if (!box::found(table.stsc)) {
+            resolved.missing = join(moov, ", which has no sample table");
+        } else if (pointer.piece == 0 || pointer.piece > table.chunks) {
+            resolved.missing = join("chunk ", pointer.piece, " of ", moov, ", which has ", counted(table.chunks, "chunk", "chunks"));
+        } else {
+            resolved.samples = samplesInChunk(table, pointer.piece);
+            if (pointer.sample == 0 || pointer.sample > resolved.samples)
+                resolved.missing = join("sample ", pointer.sample, " of chunk ", pointer.piece, " of ", moov,
+                                        ", which holds ", counted(resolved.samples, "sample", "samples"));
+        }
+        return resolved;
+    }
+
+    Resolved resolveInFragment(const FragmentRuns& fragment, const Pointer& pointer) const {
+        Resolved resolved;
+        resolved.pieceKind = "run";
+        const std::string traf = join("traf ", pointer.trackFragment, " of the moof at ", fragment.moofAt);
+        resolved.place = join("moof at ", fragment.moofAt, ", traf ", pointer.trackFragment, ", trun ", pointer.piece,
+                              ", sample ", pointer.sample);
+        if (pointer.trackFragment == 0 || pointer.trackFragment > fragment.trafs) {
+            resolved.missing = join(traf, ", which has ", counted(fragment.trafs, "traf", "trafs"));
+            return resolved;
+        }
+        const TrackFragmentRuns& runs = trackFragments_[fragment.firstTraf + pointer.trackFragment - 1];
+        if (pointer.piece == 0 || pointer.piece > runs.runs) {
+            resolved.missing = join("trun ", pointer.piece, " of ", traf, ", which has ", counted(runs.runs, "run", "runs"));
+            return resolved;
+        }
+        resolved.samples = runSamples_[runs.firstRun + pointer.piece - 1];
+        if (pointer.sample == 0 || pointer.sample > resolved.samples)
+            resolved.missing = join("sample ", pointer.sample, " of trun ", pointer.piece, " of ", traf, ", which holds ",
+                                    counted(resolved.samples, "sample", "samples"));
+        return resolved;
+    }
+
+    // ---- Clip slots ----
+
+    bool checkClipBoxes() {
+        for (Span top : boxes_) {
+            if (typeOf(top) == "uuid ioed" && !checkClipBox(top)) return false;
+        }
+        return true;
+    }
+
+    bool checkClipBox(Span ioed) {
+        if (ioed.size < Ioed::kPlainSize)
+            return report_.problem("track: the ioed box at ", ioed.offset, " is ", ioed.size,
+                                   " bytes, shorter than the 41 bytes before its clip slots");
+        const uint8_t* bytes = data_ + ioed.offset;
+        const uint32_t slots = bytes[Ioed::kSlotCount];
+        const uint32_t room = (ioed.size - Ioed::kFirstSlot) / ClipSlot::kSize;
+        if (slots > room)
+            return report_.problem("track: the ioed box at ", ioed.offset, " counts ", slots,
+                                   " clip slots but has room for ", room);
+        report_.line("ioed at ", ioed.offset, ": flag words ", readU32(bytes + Ioed::kFirstFlagWord), " ",
+                     readU32(bytes + Ioed::kSecondFlagWord), ", ", counted(slots, "slot", "slots"));
+        for (uint32_t slot = 0; slot < slots; ++slot) {
+            if (!checkClipSlot(slot + 1, bytes + Ioed::kFirstSlot + slot * ClipSlot::kSize)) return false;
+        }
+        return true;
+    }
+
+    bool checkClipSlot(uint32_t number, const uint8_t* slot) {
+        uint8_t unused[ClipSlot::kSize];
+        fillClipSlot(unused, nullptr);
+        if (std::memcmp(slot, unused, sizeof unused) == 0) {
+            report_.line("ioed slot ", number, ": unused");
+            return true;
+        }
+        const char* name = reinterpret_cast<const char*>(slot + ClipSlot::kName);
+        const std::string clipName(name, strnlen(name, ClipSlot::kNameLength));
+        Pointer pointer;
+        pointer.boxAt = readU32(slot + ClipSlot::kBoxOffset);
+        pointer.trackFragment = slot[ClipSlot::kTrackFragment];
+        pointer.piece = slot[ClipSlot::kPiece];
+        pointer.sample = slot[ClipSlot::kSample];
+        const Resolved resolved = resolve(pointer, true);
+        const std::string told = join("ioed slot ", number, ": ", quoted(clipName), ", ", resolved.place, ", ",
+                                      counted(readU32(slot + ClipSlot::kLength), "sample", "samples"), " long");
+        return reportResolved(told, join("ioed slot ", number), resolved);
+    }
+
+    bool reportResolved(const std::string& told, const std::string& who, const Resolved& resolved) {
+        if (!resolved.missing.empty()) {
+            report_.line(told);
+            return report_.problem(who, " names ", resolved.missing);
+        }
+        report_.line(told, " -> a ", resolved.pieceKind, " of ", counted(resolved.samples, "sample", "samples"));
+        return true;
+    }
+
+    // ---- The fragment index ----
+
+    bool checkFragmentIndexes() {
+        for (Span top : boxes_) {
+            if (isTopLevel(top, "mfra") && !checkFragmentIndex(top)) return false;
+        }
+        return true;
+    }
+
+    // The mfro that ends the mfra gives the mfra's size, so a reader finds the
+    // index from the end of the track.
+    bool checkFragmentIndex(Span mfra) {
+        Span last;
+        ChildWalk walk(data_, mfra);
+        while (walk.next()) last = walk.current();
+        if (!box::found(last) || last.end() != mfra.end() || !box::typeIs(data_ + last.offset + 4, "mfro"))
+            return report_.problem("track: the mfra at ", mfra.offset, " does not end with an mfro box");
+        if (last.size < 16)
+            return report_.problem("track: the mfro at ", last.offset, " is ", last.size, " bytes, too short for the size it gives");
+        const uint32_t given = readU32(data_ + last.offset + 12);
+        if (given != mfra.size)
+            return report_.problem("track: the mfro at ", last.offset, " gives ", given, " bytes, its mfra is ", mfra.size);
+        report_.line("mfra at ", mfra.offset, ": ", mfra.size, " bytes, mfro gives ", given);
+        ChildWalk tables(data_, mfra);
+        while (tables.next()) {
+            if (tables.currentIs("tfra") && !checkTfra(tables.current())) return false;
+        }
+        return true;
+    }
+
+    bool checkTfra(Span tfra) {
+        const uint8_t* bytes = data_ + tfra.offset;
+        if (tfra.size < Tfra::kFirstEntry)
+            return report_.problem("track: the tfra at ", tfra.offset, " is ", tfra.size,
+                                   " bytes, shorter than the 24 bytes before its entries");
+        const uint32_t version = bytes[8];
+        if (version > 1)
+            return report_.problem("track: the tfra at ", tfra.offset, " has version ", version, "; only 0 and 1 exist");
+        const IndexNumberWidths widths = IndexNumberWidths::fromLengthSizeWord(readU32(bytes + Tfra::kLengthSizes));
+        const uint32_t entrySize = widths.entrySize() + (version == 1 ? 8 : 0);  // 64-bit time and offset
+        const uint32_t entries = readU32(bytes + Tfra::kEntryCount);
+        const uint32_t room = (tfra.size - Tfra::kFirstEntry) / entrySize;
+        if (entries > room)
+            return report_.problem("track: the tfra at ", tfra.offset, " declares ", entries, " entries but has room for ", room);
+        report_.line("tfra at ", tfra.offset, ": track ", readU32(bytes + Tfra::kTrack), ", ",
+                     counted(entries, "entry", "entries"), ", numbers of ", widths.trackFragment, "/", widths.run, "/",
+                     widths.sample, " bytes");
+        for (uint32_t entry = 0; entry < entries; ++entry) {
+            if (!checkTfraEntry(entry + 1, bytes + Tfra::kFirstEntry + entry * entrySize, version, widths)) return false;
+        }
+        return true;
+    }
+
+    bool checkTfraEntry(uint32_t number, const uint8_t* entry, uint32_t version, const IndexNumberWidths& widths) {
+        const uint32_t wide = version == 1 ? 8 : 4;
+        const uint64_t time = wide == 8 ? readU64(entry) : readU32(entry);
+        Pointer pointer;
+        pointer.boxAt = wide == 8 ? readU64(entry + wide) : readU32(entry + wide);
+        const uint8_t* numbers = entry + 2 * wide;
+        pointer.trackFragment = readNumber(numbers, widths.trackFragment);
+        pointer.piece = readNumber(numbers + widths.trackFragment, widths.run);
+        pointer.sample = readNumber(numbers + widths.trackFragment + widths.run, widths.sample);
+        const std::string told = join("tfra entry ", number, ": time ", time, ", moof at ", pointer.boxAt, ", traf ",
+                                      pointer.trackFragment, ", trun ", pointer.piece, ", sample ", pointer.sample);
+        return reportResolved(told, join("tfra entry ", number), resolve(pointer, false));
+    }
+
+    const uint8_t* data_;
+    uint32_t size_;
+    CheckReport& report_;
+    std::vector<Span> boxes_;
+    std::vector<ChunkTable> movies_;
+    std::vector<FragmentRuns> fragments_;
+    std::vector<TrackFragmentRuns> trackFragments_;
+    std::vector<uint32_t> runSamples_;
+};
+
+}  // namespace
+
+bool CheckMusicTrack(const std::vector<uint8_t>& track, CheckReport& report) {
+    return TrackCheck(track, report).run();
+}

@@ -1,0 +1,15 @@
+// `tessaryn --inspect PACKAGE.kmf`: reads a package the way the packer writes
+// one and reports what it finds, ending with "ok" or the first problem. It
+// only reads: no package, no temporary file, no settings file, no key wait.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace CheckStatus {
+constexpr int kSound = 0;    // the last line is "ok"
+constexpr int kProblem = 1;  // the last line is "problem: ..."
+}  // namespace CheckStatus
+
+// Writes the report of the package at `path` to `out`; returns its status.
+int CheckPackage(const std::string& path, std::FILE* out);
