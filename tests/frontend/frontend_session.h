@@ -36,21 +36,15 @@ inline Bytes Track(uint32_t avgBitrate, const std::vector<std::vector<uint32_t>>
     return track;
 }
 
-inline Bytes PaddedTo(const Bytes& bytes, std::size_t total) {
-    return bytes + probe_inputs::filler(total - bytes.size());
-}
-
 // A baseline JPEG of `width` x `height`, padded by an APP0 segment to `total` bytes.
 inline Bytes Jpeg(uint16_t width, uint16_t height, std::size_t total = 0) {
-    using namespace probe_inputs;
-    const Bytes frame = frameHeader(width, height) + imageTail();
-    return startOfImage() + (total ? paddingUpTo(total - frame.size()) : Bytes{}) + frame;
+    const Bytes frame = probe_inputs::frameHeader(width, height) + probe_inputs::imageTail();
+    return probe_inputs::startOfImage() + (total ? probe_inputs::paddingUpTo(total - frame.size()) : Bytes{}) + frame;
 }
 
 inline std::string Replaced(std::string text, const std::string& placeholder, const std::string& value) {
-    for (auto at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size())) {
+    for (auto at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size()))
         text.replace(at, placeholder.size(), value);
-    }
     return text;
 }
 
@@ -73,9 +67,7 @@ protected:
     std::string Program(const std::string& name) const { return folder_ / ("program/" + name); }
     std::string Song(const std::string& name) const { return folder_ / ("songs/" + name); }
     template <typename Content>
-    void Write(const std::string& path, const Content& content) const {
-        testkit::writeFile(path, content);
-    }
+    void Write(const std::string& path, const Content& content) const { testkit::writeFile(path, content); }
     void WritePacker(const std::string& banner) const {
         Write(Program("tessaryn.exe"), "MZ" + std::string(200, '\0') + banner + std::string(16, '\0'));
     }
@@ -86,9 +78,7 @@ protected:
         ASSERT_EQ(AfxGetApp(), &theApp);
         framework::RunApplication(commandLine.c_str());
     }
-    void StartWithSong(const std::string& song, const std::function<void(CFrontendDlg&)>& play) {
-        Start("\"" + Song(song) + "\"", play);
-    }
+    void StartWithSong(const std::string& song, const std::function<void(CFrontendDlg&)>& play) { Start("\"" + Song(song) + "\"", play); }
 
     static std::string Text(const CFrontendDlg& dlg, int id) { return headless::ControlText(dlg, id); }
 

@@ -56,34 +56,29 @@ inline Bytes esds(uint32_t avgBitrate, bool padded) {
     return fullBox("esds", 0, 0, descriptor(0x03, stream.size(), padded) + stream);
 }
 
-inline Bytes mdhd(uint32_t timescale, uint8_t version) {
-    const Bytes times = version == 1 ? zeros(16) + u32(timescale) + zeros(8) : zeros(8) + u32(timescale) + zeros(4);
-    return fullBox("mdhd", version, 0, times + u16(0x55C4) + u16(0));
-}
-
-inline Bytes stts(const Timing& timing) {
-    Bytes entries = u32(uint32_t(timing.size()));
-    for (const auto& entry : timing) entries = entries + u32(entry.first) + u32(entry.second);
-    return fullBox("stts", 0, 0, entries);
-}
-
 inline Bytes moov(const Movie& m) {
     const Bytes sampleEntry = box("mp4a", zeros(6) + u16(1) + zeros(8) + u16(1) + u16(16) + zeros(4) +
                                               u32(m.timescale << 16) + esds(m.avgBitrate, m.paddedLengths));
+    Bytes timing = u32(uint32_t(m.timing.size()));
+    for (const auto& entry : m.timing) timing = timing + u32(entry.first) + u32(entry.second);
     const Bytes stbl = box("stbl", fullBox("stsd", 0, 0, u32(1) + sampleEntry) +
                                        (m.fillerBeforeTiming ? filler(m.fillerBeforeTiming) : Bytes{}) +
-                                       stts(m.timing) + fullBox("stsc", 0, 0, u32(1) + u32(1) + u32(1) + u32(1)));
-    return box("moov", box("trak", box("mdia", mdhd(m.timescale, m.mdhdVersion) + box("minf", stbl))));
+                                       fullBox("stts", 0, 0, timing) +
+                                       fullBox("stsc", 0, 0, u32(1) + u32(1) + u32(1) + u32(1)));
+    const Bytes times = m.mdhdVersion == 1 ? zeros(16) + u32(m.timescale) + zeros(8)  // creation, modification: 64 bits
+                                           : zeros(8) + u32(m.timescale) + zeros(4);
+    const Bytes mdhd = fullBox("mdhd", m.mdhdVersion, 0, times + u16(0x55C4) + u16(0));
+    return box("moov", box("trak", box("mdia", mdhd + box("minf", stbl))));
 }
 
-// One track run of `samples` samples (flags 0x000201: data offset and sample sizes).
-inline Bytes trun(uint32_t samples) {
-    return fullBox("trun", 0, 0x000201, u32(samples) + u32(0) + zeros(4u * samples));
-}
-inline Bytes traf(uint32_t samples) { return box("traf", fullBox("tfhd", 0, 0, u32(1)) + trun(samples)); }
+// One track fragment per entry of `runs`, each with one run of that many samples
+// (trun flags 0x000201: data offset and sample sizes).
 inline Bytes moof(const std::vector<uint32_t>& runs) {
     Bytes fragments;
-    for (uint32_t samples : runs) fragments = fragments + traf(samples);
+    for (uint32_t samples : runs) {
+        const Bytes trun = fullBox("trun", 0, 0x000201, u32(samples) + u32(0) + zeros(4u * samples));
+        fragments = fragments + box("traf", fullBox("tfhd", 0, 0, u32(1)) + trun);
+    }
     return box("moof", fullBox("mfhd", 0, 0, u32(1)) + fragments);
 }
 inline Bytes fragment(uint32_t samples) { return moof({samples}) + mdat(16); }

@@ -13,41 +13,31 @@ namespace {
 
 using namespace probe_inputs;
 
-std::string fieldsOf(const MusicInfo& i) {
-    return "delta " + std::to_string(i.sampleDelta) + ", samples " + std::to_string(i.sampleCount) + ", bitrate " +
-           std::to_string(i.avgBitrate) + ", timescale " + std::to_string(i.timescale) + ", fragmented " +
-           std::to_string(i.fragmented);
+// A probe's result and every field it found, in one line.
+std::string described(int result, const MusicInfo& i) {
+    return std::to_string(result) + ": delta " + std::to_string(i.sampleDelta) + ", samples " +
+           std::to_string(i.sampleCount) + ", bitrate " + std::to_string(i.avgBitrate) + ", timescale " +
+           std::to_string(i.timescale) + ", fragmented " + std::to_string(i.fragmented);
 }
 
-struct Probed {
-    int result;
-    MusicInfo info;
-};
-
-Probed probe(const Bytes& bytes) {
+std::string probed(const Bytes& bytes) {
     framework::MemoryFile file(bytes);
-    Probed probed{-1, {}};
-    probed.info.sampleCount = 99;  // every field starts over
-    probed.result = ProbeMusicFile(file, probed.info);
-    return probed;
+    MusicInfo info;
+    info.sampleCount = 99;  // every field starts over
+    const int result = ProbeMusicFile(file, info);
+    return described(result, info);
 }
 
 std::size_t offsetOf(const Bytes& bytes, const char* type) {
     return std::size_t(std::search(bytes.begin(), bytes.end(), type, type + 4) - bytes.begin());
 }
 
-Bytes firstBytes(const Bytes& bytes, std::size_t count) {
-    return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(count));
-}
-
-// The worked example: one sample of 1024 in the movie box and three fragments of 1000.
-Bytes workedExample() { return ftyp() + moov(Movie{}) + mdat(300) + fragment(1000) + fragment(1000) + fragment(1000); }
+Bytes firstBytes(const Bytes& bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(count)); }
 
 // A movie box whose single stts entry ends `tableEnd` bytes after the start of the box.
 Bytes movieWithTimingEndingAt(std::size_t tableEnd) {
-    const std::size_t sttsAt = offsetOf(moov(Movie{}), "stts");
     Movie movie;
-    movie.fillerBeforeTiming = tableEnd - (sttsAt + 12 + 8);
+    movie.fillerBeforeTiming = tableEnd - (offsetOf(moov(Movie{}), "stts") + 12 + 8);
     return ftyp() + moov(movie) + mdat(100);
 }
 
@@ -55,7 +45,6 @@ Bytes movieWithTimingEndingAt(std::size_t tableEnd) {
 Bytes mdatUpTo(std::size_t position) { return mdat(position - 24 - 8); }
 
 TEST(MusicProbe, FindsWhatTheFileHolds) {
-    const MusicInfo worked{1024, 3001, 64000, 48000, 1};
     const MusicInfo movieOnly{1024, 1, 64000, 48000, 0};
     const MusicInfo none{};
     Movie padded, version1, multi, empty, huge;
@@ -65,17 +54,19 @@ TEST(MusicProbe, FindsWhatTheFileHolds) {
     empty.timing = {};
     huge.timing = {{0xFFFFFFFF, 1}, {5, 1}};
     Movie movie;
+    testkit::TrackLayout fragmented;  // a track of the test kit's builder
+    fragmented.moovSamples = 1;
+    fragmented.fragments = {{1000}, {600, 400}, {1000}};
     const Bytes bigMoof = moof({20000, 7});  // the second run lies past the first 64 KiB of the body
     const std::size_t bitrateAt = 24 + offsetOf(moov(movie), "esds") + 24;  // in the file, behind ftyp
 
-    struct Case {
-        const char* what;
-        Bytes file;
-        int result;
-        MusicInfo info;
-    };
+    struct Case { const char* what; Bytes file; int result; MusicInfo info; };
     const Case cases[] = {
-        {"the worked example", workedExample(), 0, worked},
+        // One sample of 1024 in the movie box and three fragments of 1000.
+        {"the worked example", ftyp() + moov(movie) + mdat(300) + fragment(1000) + fragment(1000) + fragment(1000), 0,
+         {1024, 3001, 64000, 48000, 1}},
+        {"the builder's fragments, one with two runs", testkit::buildTrack(testkit::fakeFrames(48000, 3001), fragmented), 0,
+         {1024, 3001, 32000, 48000, 1}},
         {"an empty file", {}, 0, none},
         {"one byte", {0}, 1, none},
         {"seven bytes of an ftyp header", firstBytes(ftyp(), 7), 1, none},
@@ -109,47 +100,14 @@ TEST(MusicProbe, FindsWhatTheFileHolds) {
         {"moov whose size is 0 (to the end)", ftyp() + header(0, "moov") + moov(movie), 0, movieOnly},
     };
     for (const Case& c : cases) {
-        const Probed probed = probe(c.file);
-        EXPECT_EQ(probed.result, c.result) << c.what;
-        EXPECT_EQ(fieldsOf(probed.info), fieldsOf(c.info)) << c.what;
-        EXPECT_EQ(fieldsOf(probe(c.file).info), fieldsOf(probed.info)) << c.what << ": a second probe differs";
-    }
-}
-
-TEST(MusicProbe, ReadsTracksOfTheTestKitsBuilder) {
-    using testkit::TrackLayout;
-    struct Case {
-        const char* what;
-        TrackLayout layout;
-        MusicInfo info;
-        const char* length;
-    };
-    TrackLayout fragmented, mediaFirst;
-    fragmented.moovSamples = 1;
-    fragmented.fragments = {{1000}, {600, 400}, {1000}};
-    mediaFirst.moovSamples = 3000;
-    mediaFirst.lastDelta = 512;
-    mediaFirst.mediaDataFirst = true;
-    const Case cases[] = {
-        {"the worked example's samples in fragments", fragmented, {1024, 3001, 32000, 48000, 1}, "1:04.02"},
-        {"media data first, a short last sample", mediaFirst, {1024, 3000, 32000, 48000, 0}, "1:04.00"},
-    };
-    for (const Case& c : cases) {
-        const Probed probed = probe(testkit::buildTrack(testkit::fakeFrames(48000, 3001), c.layout));
-        EXPECT_EQ(probed.result, 0) << c.what;
-        EXPECT_EQ(fieldsOf(probed.info), fieldsOf(c.info)) << c.what;
-        MusicInfo info = probed.info;
-        EXPECT_EQ(PresentMusicInfo(info).length, c.length) << c.what;
+        const std::string found = probed(c.file);
+        EXPECT_EQ(found, described(c.result, c.info)) << c.what;
+        EXPECT_EQ(probed(c.file), found) << c.what << ": a second probe differs";
     }
 }
 
 TEST(MusicProbe, PresentsRateAndLengthAndKeepsWholeSeconds) {
-    struct Case {
-        MusicInfo info;
-        const char* rate;
-        const char* length;
-        uint32_t countAfter;
-    };
+    struct Case { MusicInfo info; const char* rate; const char* length; uint32_t countAfter; };
     const Case cases[] = {
         {{1024, 3001, 64000, 48000, 1}, "64000bps, 48000Hz", "1:04.02", 64},
         {{1024, 3001, 64000, 0, 1}, "64000bps, 0Hz", "", 3001},  // no timescale: the count stays

@@ -1,59 +1,41 @@
-// tools/update-server.py run by the tests on loopback, for the update check
-// and the About box's messages.
+// tools/update-server.py on a loopback port of its choosing, for the update
+// check and the About box's messages; ended by its process id.
 #pragma once
 
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 
-// tools/update-server.py on a port of its choosing, ended by its process id.
+#include "tests/tools/testkit.h"
+
 class UpdateServerProcess {
 public:
     UpdateServerProcess(const std::string& packer, const std::string& frontend) {
-        int out[2], err[2];
-        if (pipe(out) != 0 || pipe(err) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(err[1], 2);
-            close(out[0]), close(out[1]), close(err[0]), close(err[1]);
-            const std::string script = std::string(TESSARYN_SOURCE_DIR) + "/tools/update-server.py";
-            execlp("python3", "python3", script.c_str(), "--packer", packer.c_str(), "--frontend", frontend.c_str(),
-                   "--port", "0", "--bind", "127.0.0.1", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]), close(err[1]);
-        log_ = err[0];
-        std::string line;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        port_ = static_cast<uint16_t>(std::atoi(line.c_str()));
+        // The shell writes its process id, then becomes the server, which writes its port.
+        const std::string command = "echo $$; exec python3 '" TESSARYN_SOURCE_DIR "/tools/update-server.py' --packer " +
+                                    packer + " --frontend " + frontend + " --port 0 --bind 127.0.0.1 2>'" + log() + "'";
+        pipe_ = popen(command.c_str(), "r");
+        if (pipe_ == nullptr || std::fscanf(pipe_, "%d %hu", &pid_, &port_) != 2) port_ = 0;
     }
     ~UpdateServerProcess() { stop(); }
     uint16_t port() const { return port_; }
     // Ends the server and gives what it logged.
     std::string stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-        std::string log;
-        char buffer[512];
-        ssize_t got;
-        while (log_ >= 0 && (got = read(log_, buffer, sizeof buffer)) > 0) log.append(buffer, static_cast<std::size_t>(got));
-        if (log_ >= 0) close(log_);
-        log_ = -1;
-        return log;
+        if (pid_ > 0) kill(pid_, SIGTERM);
+        pid_ = 0;
+        if (pipe_ != nullptr) pclose(pipe_);
+        pipe_ = nullptr;
+        const testkit::Bytes logged = testkit::readFile(log());
+        return std::string(logged.begin(), logged.end());
     }
 
 private:
-    pid_t pid_ = -1;
-    int log_ = -1;
+    std::string log() const { return folder_ / "server.log"; }
+
+    testkit::TempFolder folder_;
+    FILE* pipe_ = nullptr;
+    int pid_ = 0;
     uint16_t port_ = 0;
 };
