@@ -30,8 +30,9 @@ const char kHelp[] =
     "  16  NO_SETTINGS_FILE  do not read tessaryn.ini\n"
     "  32  FIXED_CAMOUFLAGE  cap bitrates at 48000 whatever tessaryn.ini says\n"
     "\n"
-    "exit status: 0 the package was written with its music track; 1 no package, or\n"
-    "one without the music track; 2 no music file was given.\n";
+    "exit status: 0 the package was written with its music track, or --inspect found\n"
+    "it sound; 1 no package, one without the music track, or the problem --inspect\n"
+    "names; 2 no music file was given.\n";
 
 }  // namespace
 
