@@ -94,11 +94,14 @@ expect_song() {  # FOLDER NAME
 }
 
 # Our update server on loopback, publishing a newer packer; the frontend asks it.
+# (The port file of an earlier run goes first: the server's shell empties it only once it runs.)
+rm -f "$work/update-server.port"
 python3 "$(dirname "$0")/../../tools/update-server.py" --packer 20060301 --frontend 20051018 --port 0 \
     >"$work/update-server.port" 2>"$work/update-server.log" &
 update_server=$!
 trap 'kill $update_server 2>/dev/null || true; wine_cleanup' EXIT
-for _ in $(seq 50); do [ -s "$work/update-server.port" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/update-server.port" ] && break; sleep 0.1; done
+[ -s "$work/update-server.port" ] || fail "the update server did not start within 30 s"
 export TESSARYN_UPDATE_SERVER=127.0.0.1:$(head -n1 "$work/update-server.port")
 
 # ---- The frontend with its packer, the example song dropped on it ----
