@@ -14,41 +14,6 @@
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
-
-// description.txt form
-#define IDC_CLEAR 3
-#define IDC_TITLE 1016
-#define IDC_ARTIST 1017
-#define IDC_ALBUM_TITLE 1018
-#define IDC_AUTHOR 1019
-#define IDC_PUBLISHER 1020
-#define IDC_SECONDS 1021
-#define IDC_MINUTES 1022
-#define IDC_TRACK_TOTAL 1023
-#define IDC_TRACK 1024
-
-// config.txt form: the link, then the three clip slots' controls
-#define IDC_LINK_URL 1030
-#define IDC_FREE_CLIP 1031
-#define IDC_CLIP1_START_SEC 1022
-#define IDC_CLIP1_START_MS 1023
-#define IDC_CLIP1_END_SEC 1021
-#define IDC_CLIP1_END_MS 1025
-#define IDC_CLIP1_ENABLE 1029
-#define IDC_CLIP1_NAME 1028
-#define IDC_CLIP2_START_SEC 1026
-#define IDC_CLIP2_START_MS 1027
-#define IDC_CLIP2_END_SEC 1024
-#define IDC_CLIP2_END_MS 1032
-#define IDC_CLIP2_ENABLE 1034
-#define IDC_CLIP2_NAME 1033
-#define IDC_CLIP3_START_SEC 1035
-#define IDC_CLIP3_START_MS 1036
-#define IDC_CLIP3_END_SEC 1037
-#define IDC_CLIP3_END_MS 1038
-#define IDC_CLIP3_ENABLE 1040
-#define IDC_CLIP3_NAME 1039
-
 #endif
 
 // Main dialog
@@ -85,7 +50,6 @@
 #define IDC_PACKER_VERSION 1006
 #define IDC_CHECK_UPDATE 1032
 #define IDC_FRONTEND_VERSION 1033
-
 
 // description.txt form
 #define IDC_CLEAR 3
