@@ -9,6 +9,7 @@
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
 #include "packer/command_line.h"
+#include "packer/paths.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ void CFrontendDlg::OnEditDescription() {
         MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
         return;
     }
-    const std::string path = SideFilePath(std::string(m_strMusicPath), "description.txt");
+    const std::string path = paths::siblingPath(std::string(m_strMusicPath), "description.txt");
     form.ReadDescription(ReadSideFile(path));
     form.m_nMinutes = g_musicInfo.sampleCount / 60;
     form.m_nSeconds = g_musicInfo.sampleCount % 60;

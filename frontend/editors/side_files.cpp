@@ -1,15 +1,12 @@
 #include "frontend/editors/side_files.h"
 
 #include "framework/file.h"
-#include "packer/paths.h"
 
 namespace {
 
 constexpr uint32_t kReadSize = 4096;
 
 }  // namespace
-
-std::string SideFilePath(const std::string& musicPath, const char* name) { return paths::siblingPath(musicPath, name); }
 
 std::string ReadSideFile(const std::string& path) {
     framework::DiskFile file(path);

@@ -4,9 +4,6 @@
 
 #include <string>
 
-// `name` in the folder of the music file at `musicPath`.
-std::string SideFilePath(const std::string& musicPath, const char* name);
-
 // The file's first 4096 bytes (one read, as much as it gives); empty when the
 // file is missing or can't be opened.
 std::string ReadSideFile(const std::string& path);

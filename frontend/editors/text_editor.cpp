@@ -4,8 +4,8 @@
 #include <string>
 
 #include "framework/framework.h"
-#include "frontend/editors/side_files.h"
 #include "frontend/frontend_dlg.h"
+#include "packer/paths.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void CFrontendDlg::OpenInTextEditor(const char* fileName, CString& status, const
         MessageBox(refusal, kErrorBeforeConversion, MB_OK);
         return;
     }
-    const std::string quotedPath = "\"" + SideFilePath(std::string(m_strMusicPath), fileName) + "\"";
+    const std::string quotedPath = "\"" + paths::siblingPath(std::string(m_strMusicPath), fileName) + "\"";
     status = kPleaseReload;
     UpdateData(FALSE);
     (void)framework::StartTextEditor(quotedPath);
