@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Checks the release archives of `cmake --workflow --preset release`: what each
-# holds, byte for byte where the sources give the bytes; what the Windows
-# programs import and that the packer's banner is in tessaryn.exe once; that the
-# Linux packer runs and its manual page renders without warnings. Given a
-# second release build of the same commit, also that both made the same bytes.
+# holds, byte for byte where the sources give the bytes (readme.txt as
+# docs/readme.ja.txt in code page 932 with CR LF for Windows, as it is for
+# Linux, and telling of every text of the main window); that every picture a
+# README shows lies beside it; what the Windows programs import and that the
+# packer's banner is in tessaryn.exe once; that the Linux packer runs, its
+# manual page renders without warnings, and its bin/tessaryn-frontend works
+# under Wine (tests/wine/release_frontend_under_wine.sh). Given a second release
+# build of the same commit, also that both made the same bytes.
 #   check_release.sh SOURCE_DIR RELEASE_BUILD [SECOND_RELEASE_BUILD]
 set -euo pipefail
 
@@ -26,20 +30,55 @@ expect_listing() {  # ARCHIVE EXPECTED
     [ "$got" = "$2" ] || fail "$(basename "$1") holds:"$'\n'"$got"$'\n'"expected:"$'\n'"$2"
 }
 
+pictures() {  # PREFIX: a listing's lines for docs/ and the README's pictures in it
+    echo "drwxr-xr-x $1docs/"
+    (cd "$source_dir/docs" && ls -- *.png) | LC_ALL=C sort | sed "s|^|-rw-r--r-- $1docs/|"
+}
+expect_pictures() {  # README.md: every picture it shows lies in the archive where it looks
+    local picture
+    for picture in $(grep -o '!\[[^]]*\]([^)]*)' "$1" | sed 's/.*(\(.*\))/\1/'); do
+        [ -f "$(dirname "$1")/$picture" ] || fail "$1 shows $picture, which its archive lacks"
+    done
+}
+
+# ---- readme.txt: the one source tells of every text of the main window ----
+# The captions of the dialogs' buttons and check boxes and of the main window's
+# labels (frontend.rc), and the status texts and messages of the main window:
+# each run of Japanese text between format fields and line breaks.
+readme=$source_dir/docs/readme.ja.txt
+iconv -f UTF-8 -t UTF-8 "$readme" >/dev/null || fail "docs/readme.ja.txt is not UTF-8"
+{
+    awk '/^IDD_[A-Z_]+ DIALOGEX/ { dialog = $1 } /^END$/ { dialog = "" }
+         dialog && ($1 ~ /PUSHBUTTON$|^CONTROL$/ || (dialog == "IDD_FRONTEND_DIALOG" && /IDC_STATIC/))' \
+        "$source_dir/frontend/resources/frontend.rc"
+    (cd "$source_dir/frontend" && grep -hv '^\s*//' survey.cpp editors/text_editor.cpp packer_launch.cpp frontend_dlg.cpp)
+} | grep -o '"[^"]*"' | sed -e 's/"//g' -e 's/\\n/\n/g' -e 's/%[0-9]*l\?[a-z]/\n/g' | sed 's/^ *//; s/ *$//' \
+  | LC_ALL=C grep '[^ -~]' | sort -u >"$work/frontend-texts"
+[ -s "$work/frontend-texts" ] || fail "no texts found in the frontend's sources"
+while IFS= read -r text; do
+    grep -qF -- "$text" "$readme" || fail "docs/readme.ja.txt does not tell of $text"
+done <"$work/frontend-texts"
+
 # ---- The Windows archives ----
 for arch in win32 win64; do
     archive=$first/packages/tessaryn-$version-$arch.zip top=tessaryn-$version-$arch
     [ -f "$archive" ] || { fail "no $archive"; continue; }
     expect_listing "$archive" "drwxr-xr-x $top/
+$(pictures "$top/" | sed -n 1p)
 -rw-r--r-- $top/LICENSE
 -rw-r--r-- $top/README.md
+$(pictures "$top/" | sed 1d)
 -rwxr-xr-x $top/frontend.exe
+-rw-r--r-- $top/readme.txt
 -rwxr-xr-x $top/tessaryn.exe
 -rw-r--r-- $top/tessaryn.ini.sample"
     unzip -q -d "$work" "$archive"
-    for file in LICENSE README.md tessaryn.ini.sample; do
+    for file in LICENSE README.md tessaryn.ini.sample $(cd "$source_dir" && echo docs/*.png); do
         cmp -s "$source_dir/$file" "$work/$top/$file" || fail "$top/$file differs from the source"
     done
+    sed 's/$/\r/' "$readme" | iconv -f UTF-8 -t CP932 | cmp -s - "$work/$top/readme.txt" \
+        || fail "$top/readme.txt is not docs/readme.ja.txt in code page 932 with CR LF"
+    expect_pictures "$work/$top/README.md"
     case $arch in win32) objdump=i686-w64-mingw32-objdump format=pei-i386 ;; *) objdump=x86_64-w64-mingw32-objdump format=pei-x86-64 ;; esac
     for exe in frontend tessaryn; do
         "$objdump" -f "$work/$top/$exe.exe" | grep -q "file format $format" || fail "$top/$exe.exe is not $format"
@@ -59,25 +98,50 @@ archive=$first/packages/tessaryn-$version-linux-x86_64.tar.gz top=tessaryn-$vers
 if [ -f "$archive" ]; then
     expect_listing "$archive" "drwxr-xr-x 0/0 $top/
 drwxr-xr-x 0/0 $top/bin/
+drwxr-xr-x 0/0 $top/libexec/
+drwxr-xr-x 0/0 $top/libexec/tessaryn/
 drwxr-xr-x 0/0 $top/share/
 drwxr-xr-x 0/0 $top/share/doc/
 drwxr-xr-x 0/0 $top/share/doc/Tessaryn/
+$(pictures "0/0 $top/share/doc/Tessaryn/" | sed -n 1p)
 drwxr-xr-x 0/0 $top/share/man/
 drwxr-xr-x 0/0 $top/share/man/man1/
 -rwxr-xr-x 0/0 $top/bin/tessaryn
+-rwxr-xr-x 0/0 $top/bin/tessaryn-frontend
+-rwxr-xr-x 0/0 $top/libexec/tessaryn/frontend.exe
+-rwxr-xr-x 0/0 $top/libexec/tessaryn/tessaryn.exe
+-rw-r--r-- 0/0 $top/readme.txt
 -rw-r--r-- 0/0 $top/share/doc/Tessaryn/LICENSE
 -rw-r--r-- 0/0 $top/share/doc/Tessaryn/README.md
+$(pictures "0/0 $top/share/doc/Tessaryn/" | sed 1d)
 -rw-r--r-- 0/0 $top/share/doc/Tessaryn/tessaryn.ini.sample
 -rw-r--r-- 0/0 $top/share/man/man1/tessaryn.1"
     tar -xzf "$archive" -C "$work"
-    for file in LICENSE README.md tessaryn.ini.sample; do
+    for file in LICENSE README.md tessaryn.ini.sample $(cd "$source_dir" && echo docs/*.png); do
         cmp -s "$source_dir/$file" "$work/$top/share/doc/Tessaryn/$file" || fail "$top's $file differs from the source"
     done
-    cmp -s "$source_dir/man/tessaryn.1" "$work/$top/share/man/man1/tessaryn.1" || fail "$top's manual page differs"
+    for file in man/tessaryn.1:share/man/man1/tessaryn.1 tools/tessaryn-frontend.sh:bin/tessaryn-frontend \
+        docs/readme.ja.txt:readme.txt; do
+        cmp -s "$source_dir/${file%%:*}" "$work/$top/${file#*:}" || fail "$top/${file#*:} differs from ${file%%:*}"
+    done
+    for exe in frontend tessaryn; do
+        cmp -s "$work/tessaryn-$version-win64/$exe.exe" "$work/$top/libexec/tessaryn/$exe.exe" \
+            || fail "$top/libexec/tessaryn/$exe.exe is not the win64 archive's"
+    done
+    expect_pictures "$work/$top/share/doc/Tessaryn/README.md"
     [ "$("$work/$top/bin/tessaryn" --version </dev/null)" = "Tessaryn ($version)" ] || fail "$top/bin/tessaryn --version"
     file "$work/$top/bin/tessaryn" | grep -q "x86-64.*stripped" || fail "$top/bin/tessaryn is not a stripped x86-64 program"
     warnings=$(MANWIDTH=80 man -l "$work/$top/share/man/man1/tessaryn.1" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man warns: $warnings"
+    status=0
+    bash "$source_dir/tests/wine/release_frontend_under_wine.sh" "$archive" \
+        "$source_dir/build/win64/tests/tools/dialog_driver/dialog_driver.exe" "$source_dir/examples" "$first/frontend-wine" \
+        || status=$?
+    case $status in
+        0) ;;
+        77) echo "skipped: bin/tessaryn-frontend under Wine" ;;
+        *) fail "bin/tessaryn-frontend under Wine" ;;
+    esac
 else
     fail "no $archive"
 fi
