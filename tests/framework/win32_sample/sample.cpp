@@ -2,9 +2,11 @@
 // tests/framework/win32_sample.sh as `framework_sample.exe REPORT CHILD_REPORT`.
 // It checks on real windows what the frontend's own Wine run does not: owners
 // disabled under a modal dialog, bound controls let go, the string table, file
-// dialogs (answered by the program itself), dropped paths too long to take, and
-// how a child's C runtime splits a command line built by the framework. One line
-// per check goes into REPORT (the child's into CHILD_REPORT), then "done".
+// dialogs (answered by the program itself), dropped paths too long to take,
+// the update check's connection over Winsock against loopback peers of its own,
+// and how a child's C runtime splits a command line built by the framework. One
+// line per check goes into REPORT (the child's into CHILD_REPORT), then "done".
+#include <winsock2.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "framework/framework.h"
+#include "framework/socket.h"
 #include "sample_ids.h"
 
 namespace {
@@ -164,6 +167,68 @@ void CheckLongDrops(const std::string& folder) {
     }
 }
 
+// A Winsock listener on a loopback port of the system's choosing.
+class Listener {
+public:
+    Listener() : socket_(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(socket_, 4);
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~Listener() { ::closesocket(socket_); }
+    uint16_t port() const { return port_; }
+    SOCKET accept() { return ::accept(socket_, nullptr, nullptr); }
+
+private:
+    SOCKET socket_;
+    uint16_t port_ = 0;
+};
+
+// Sends 64 KiB blocks until one fails; false when all of `blocks` went out.
+bool SendingFails(framework::TcpConnection& connection, int blocks) {
+    const std::string block(65536, 'x');
+    for (int i = 0; i < blocks; ++i) {
+        if (!connection.sendAll(block.data(), block.size(), 300)) return true;
+    }
+    return false;
+}
+
+// The POSIX twins are tests/framework/socket_test.cpp. Winsock reports a refused
+// connect only in select's exception set, so a refusal must end the wait at once.
+void CheckConnections() {
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return Check(false, "Winsock started");
+    uint16_t closedPort = 0;
+    {
+        Listener gone;
+        closedPort = gone.port();
+    }
+    framework::TcpConnection connection;
+    const ULONGLONG before = ::GetTickCount64();
+    Check(!connection.connect("127.0.0.1", closedPort, 10000), "a connection to a closed port is refused");
+    const ULONGLONG took = ::GetTickCount64() - before;
+    Check(took < 2000, "the refusal came after " + std::to_string(took) + " ms, not at the time-out");
+    Check(!connection.connect("no-such-host.invalid", 80, 300), "an unknown host is not reached");
+    {
+        Listener silent;  // accepts into its backlog and never answers
+        Check(connection.connect("127.0.0.1", silent.port(), 5000), "a listener is reached");
+        char reply[16];
+        Check(connection.receive(reply, sizeof reply, 300) == -1, "a silent peer's receive times out");
+        Check(SendingFails(connection, 1024), "a send to a peer that never reads times out");
+    }
+    Listener leaving;
+    Check(connection.connect("127.0.0.1", leaving.port(), 5000), "a second listener is reached");
+    ::closesocket(leaving.accept());
+    Check(SendingFails(connection, 64), "a send to a peer that has gone fails");
+    connection.close();
+    ::WSACleanup();
+}
+
 void StartChild(const char* childReport) {
     std::vector<std::string> arguments = {"", "--child", childReport};
     arguments.insert(arguments.end(), kTrickyArguments.begin(), kTrickyArguments.end());
@@ -198,6 +263,7 @@ public:
         CheckDialogsAndStrings();
         CheckFileDialogs(folder);
         CheckLongDrops(folder);
+        CheckConnections();
         StartChild(__argv[2]);
         exitCode_ = Finish();
         return FALSE;
