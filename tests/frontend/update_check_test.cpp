@@ -60,11 +60,13 @@ TEST(UpdateRequest, PortIsLeftOutWhenItIs80) {
 TEST(UpdateReply, ParsedFromBytes) {
     struct Row { const char* what; std::string reply; const char* result; bool complete; };  // the versions were 1 and 2
     const std::vector<Row> rows = {
-        {"body of eight ! after a CR LF header", kHeader + "!!!!!!!!20051110,20051018", "0: 20051110,20051018", true},
-        {"LF-only header", "HTTP/1.1 200 OK\n\n!!!!!!!!20051110,20051018", "0: 20051110,20051018", true},
+        {"body of eight ! after a CR LF header", kHeader + "!!!!!!!!20051110,20051018\r\n", "0: 20051110,20051018", true},
+        {"LF-only header, the last digit last", "HTTP/1.1 200 OK\n\n!!!!!!!!20051110,20051018", "0: 20051110,20051018", false},
         {"seven ! then numbers on their own lines", kHeader + "!!!!!!!\r\n20051110\r\n20051018\r\n", "0: 20051110,20051018", true},
+        {"the same cut 18 bytes after the marker", kHeader + "!!!!!!!\r\n20051110\r\n200510", "0: 20051110,200510", false},
         {"chunk-size line before the marker", kHeader + "1a\r\n!!!!!!!!20051110,20051018\r\n0\r\n\r\n", "0: 20051110,20051018", true},
-        {"text on the marker's line", kHeader + "versions:!!!!!!!!20051110,20051018", "0: 20051110,20051018", true},
+        {"text on the marker's line", kHeader + "versions:!!!!!!!!20051110,20051018 ", "0: 20051110,20051018", true},
+        {"a sign, then no digit", kHeader + "!!!!!!!!-x       +", "0: 0,0", false},
         {"the frontend's number cut short", kHeader + "!!!!!!!!20051110,2005", "0: 20051110,2005", false},
         {"no byte after the marker", kHeader + "!!!!!!!", "3: 1,2", false},
         {"a short run", kHeader + "!!!!!!20051110,20051018", "3: 1,2", false},
@@ -141,7 +143,7 @@ std::string serveOnce(int listener, const std::vector<std::string>& parts, Then 
 }
 
 TEST(UpdateCheck, HostilePeers) {
-    const std::string versions = "!!!!!!!!20051110,20051018";
+    const std::string versions = "!!!!!!!!20051110,20051018\r\n";
     struct Row { const char* what; std::vector<std::string> parts; Then then; int timeout; const char* result; };
     const std::vector<Row> rows = {  // the versions were 1 and 2
         {"no listener", {}, Then::NoListener, 2000, "1: 1,2"},
@@ -150,7 +152,7 @@ TEST(UpdateCheck, HostilePeers) {
         {"no empty line", {"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n" + versions}, Then::Close, 5000, "2: 1,2"},
         {"error page", {"HTTP/1.1 404 Not Found\r\n\r\n<html>gone</html>"}, Then::Close, 5000, "3: 1,2"},
         {"header and body in separate sends", {kHeader, versions}, Then::Wait, 5000, "0: 20051110,20051018"},
-        {"body in three sends", {kHeader + "!!!", "!!!!!2005", "1110,20051018"}, Then::Wait, 5000, "0: 20051110,20051018"},
+        {"body in three sends", {kHeader + "!!!", "!!!!!2005", "1110,20051018\r\n"}, Then::Wait, 5000, "0: 20051110,20051018"},
         {"header, then silence", {kHeader}, Then::Wait, 300, "3: 1,2"},
         {"more than the buffer holds", {kHeader + std::string(5000, 'x') + versions}, Then::Wait, 5000, "3: 1,2"},
     };
