@@ -384,6 +384,17 @@ TEST(PackerRun, TheExampleFolderPacksToTheGoldenPackage) {
                      "-R GoldenPackage\nand commit tests/fixtures/example.kmf with the change.";
 }
 
+TEST(PackerRun, InspectShowsClipNamesInUtf8) {
+    Bytes package = readFile(TESSARYN_SOURCE_DIR "/tests/fixtures/example.kmf");
+    // イントロ in code page 932, a backslash and a double quote, 85 40 (no character), ｱ, FF.
+    const std::string name = "\x83\x43\x83\x93\x83\x67\x83\x8D\\\"\x85\x40\xB1\xFF";
+    std::copy(name.begin(), name.end(), package.begin() + 2560 + 113);  // clip slot 1's name
+    TempFolder folder;
+    writeFile(folder / "clip.kmf", package);
+    const Ran ran = pack(folder.path(), {"--inspect", "clip.kmf"});
+    EXPECT_NE(ran.out.find("\nioed slot 1: \"イントロ\\x5C\\x22\\x85@ｱ\\xFF\", moov at 266, chunk 3"), std::string::npos) << ran.out;
+}
+
 // The tar checksum of the header at `at`, written as the packer writes it.
 void resum(Bytes& package, std::size_t at) {
     unsigned sum = 8 * ' ';
