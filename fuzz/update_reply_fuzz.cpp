@@ -1,7 +1,7 @@
-// Feeds arbitrary update-server replies to the About box's reply reader. The
-// reader stops receiving once it calls the bytes held complete, so from then on
-// more bytes must never change what it parses: every longer prefix is complete
-// too and parses to the same numbers.
+// Feeds arbitrary update-server replies to the About box's reply reader. It
+// stops receiving once it calls the bytes held complete, so more bytes must
+// never change what it parses: every longer prefix is complete too and parses
+// to the same numbers.
 #include <cstdint>
 #include <cstdlib>
 
@@ -9,28 +9,27 @@
 
 namespace {
 
-constexpr size_t kReplyCapacity = 4096;  // the reader holds at most this much
-
-bool SameParse(const char* reply, size_t size, const frontend::UpdateCheckResult& expected) {
+frontend::UpdateCheckResult Parsed(const char* reply, size_t size) {
     frontend::UpdateCheckResult parsed{0, 1, 2};
     parsed.error = frontend::ParseUpdateReply(reply, size, parsed);
-    return parsed.error == expected.error && parsed.newestPacker == expected.newestPacker &&
-           parsed.newestFrontend == expected.newestFrontend;
+    return parsed;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > kReplyCapacity) return 0;
+    if (size > 4096) return 0;  // the reader holds at most this much
     const char* reply = reinterpret_cast<const char*>(data);
-    size_t firstComplete = 0;
-    while (firstComplete <= size && !frontend::UpdateReplyIsComplete(reply, firstComplete)) ++firstComplete;
-    if (firstComplete > size) return 0;
-    frontend::UpdateCheckResult settled{0, 1, 2};
-    settled.error = frontend::ParseUpdateReply(reply, firstComplete, settled);
-    if (settled.error != 0) std::abort();
-    for (size_t longer = firstComplete + 1; longer <= size; ++longer) {
-        if (!frontend::UpdateReplyIsComplete(reply, longer) || !SameParse(reply, longer, settled)) std::abort();
+    size_t complete = 0;
+    while (complete <= size && !frontend::UpdateReplyIsComplete(reply, complete)) ++complete;
+    if (complete > size) return 0;
+    const frontend::UpdateCheckResult settled = Parsed(reply, complete);
+    for (size_t longer = complete; longer <= size; ++longer) {
+        const frontend::UpdateCheckResult parsed = Parsed(reply, longer);
+        if (!frontend::UpdateReplyIsComplete(reply, longer) || parsed.error != 0 ||
+            parsed.newestPacker != settled.newestPacker || parsed.newestFrontend != settled.newestFrontend) {
+            std::abort();
+        }
     }
     return 0;
 }

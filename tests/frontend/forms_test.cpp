@@ -133,21 +133,16 @@ TEST_F(Forms, DescriptionFormWritesEightLinesWithTheSongsLength) {
               "title,Old\r\nartist,アーティスト\r\nalbum_title,\r\ntrack_number,0312\r\ntime,0104\r\nauthor,Me\r\n"
               "publisher,\r\ncopyright,Me\r\n");
 
-    // An untouched form for a song of 245 seconds; its text reads back the same.
+    // An untouched form for a song of 245 seconds.
     Write(Song("description.txt"), "");
     StartWithSong("song.3g2", [&](CFrontendDlg& dlg) {
         g_musicInfo.sampleCount = 245;
         headless::OnDialog(IDD_DESCRIPTION_DIALOG, Confirm);
         headless::Click(dlg, IDC_EDIT_DESCRIPTION);
     });
-    const std::string written = Read(Song("description.txt"));
-    EXPECT_EQ(written,
+    EXPECT_EQ(Read(Song("description.txt")),
               "title,\r\nartist,\r\nalbum_title,\r\ntrack_number,0101\r\ntime,0405\r\nauthor,\r\npublisher,\r\n"
-              "copyright,\r\n");
-    CDescriptionDlg reread;
-    reread.ReadDescription(written);
-    reread.m_nMinutes = 4, reread.m_nSeconds = 5;
-    EXPECT_EQ(reread.DescriptionText(), written);
+              "copyright,\r\n");  // side_file_forms_fuzz reads every written text back
 }
 
 TEST_F(Forms, DescriptionFormCancelledClearedOrWithoutASong) {
@@ -266,10 +261,6 @@ TEST_F(Forms, ConfigLinesRunToTheLastEnabledSlot) {
         }
         const std::string text = form.ConfigText();
         EXPECT_EQ(text, std::string("KDDIMU01\r\nhttp://x/\r\nwallpaper.jpg,\r\n") + c.clipLines);
-        CConfigDlg reread;
-        reread.ReadConfig(text);
-        for (int slot = 0; slot < kClipLineCount; ++slot) EXPECT_EQ(reread.m_bClipEnabled[slot], c.enabled[slot]);
-        EXPECT_EQ(reread.ConfigText(), text) << "read back the same";
     }
 }
 

@@ -150,63 +150,42 @@ TEST(MusicProbe, PresentsRateAndLengthAndKeepsWholeSeconds) {
 
 // ---- Tracks of ffmpeg's own making, with ffprobe as the judge ----
 
-// The length of the file's first audio stream as the dialog shows it, from
-// ffprobe's duration in the stream's time base (hundredths cut, not rounded).
+// The first audio stream's length as the dialog shows it, from ffprobe's
+// duration in the stream's time base (hundredths cut, not rounded).
 std::string ffprobeLength(const std::string& path) {
     const testkit::Ran ran = testkit::run({{"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
-                                            "stream=duration_ts,time_base", "-of", "default=nw=1", path}});
-    unsigned long long ticks = 0, one = 0, timescale = 0;
-    if (std::sscanf(ran.out.c_str(), "time_base=%llu/%llu duration_ts=%llu", &one, &timescale, &ticks) != 3 &&
-        std::sscanf(ran.out.c_str(), "duration_ts=%llu time_base=%llu/%llu", &ticks, &one, &timescale) != 3) {
-        return "ffprobe said: " + ran.out + ran.err;
-    }
+                                            "stream=time_base,duration_ts", "-of", "csv=p=0", path}});
+    unsigned long long one = 0, timescale = 1, ticks = 0;
+    if (std::sscanf(ran.out.c_str(), "%llu/%llu,%llu", &one, &timescale, &ticks) != 3) return "ffprobe: " + ran.out + ran.err;
     char text[64];
     std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", ticks / timescale / 60, ticks / timescale % 60,
                   ticks % timescale * 100 / timescale);
     return text;
 }
 
-std::string probedLength(const std::string& path, MusicInfo& info) {
-    framework::DiskFile file(path);
-    ProbeMusicFile(file, info);
-    MusicInfo presented = info;
-    return PresentMusicInfo(presented).length;
-}
-
-// ffmpeg ends an AAC track with a shorter last sample (a second stts entry) and
-// skips the encoder's priming samples with an edit list.
+// ffmpeg ends an AAC track with a shorter sample (a second stts entry) and skips
+// the encoder's priming samples with an edit list; a lyrics track (mov_text)
+// before or after the music must lend it nothing.
 TEST(MusicProbe, FfmpegTracksShowFfprobesLength) {
-    struct Case { uint32_t rate; double seconds; std::vector<std::string> mux; };
-    const Case cases[] = {{22050, 3.3, {"-f", "3g2"}}, {48000, 7.77, {"-f", "mp4"}},
-                          {8000, 1.01, {"-f", "3g2", "-movflags", "+faststart"}}};
-    for (const Case& c : cases) {
-        const std::string path = testkit::ffmpegTone(c.rate, 1, c.seconds, c.mux, TESSARYN_MEDIA_CACHE);
-        const testkit::Bytes track = testkit::readFile(path);
-        ASSERT_EQ(testkit::u32(track, testkit::findBox(track, "moov/trak/mdia/minf/stbl/stts").at + 12), 2u) << path;
-        MusicInfo info;
-        EXPECT_EQ(probedLength(path, info), ffprobeLength(path)) << path;
-        EXPECT_EQ(info.timescale, c.rate) << path;
-    }
-}
-
-// A timed-text track (lyrics) before or after the music: the music's values either way.
-TEST(MusicProbe, ReadsTheMusicTrackBesideATextTrack) {
     testkit::TempFolder folder;
-    testkit::writeFile(folder / "lyrics.srt", "1\n00:00:00,500 --> 00:00:01,500\nla la\n\n2\n00:00:02,000 --> 00:00:03,000\nlu\n");
-    const std::string tone = "sine=frequency=440:sample_rate=22050:duration=3.3";
-    std::string described[2];
-    for (const bool textFirst : {true, false}) {
-        const std::string path = folder / (textFirst ? "text-first.3g2" : "audio-first.3g2");
-        std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", tone, "-i",
-                                         folder / "lyrics.srt", "-map", textFirst ? "1" : "0", "-map", textFirst ? "0" : "1",
-                                         "-c:a", "aac", "-b:a", "32k", "-c:s", "mov_text", path};
-        ASSERT_EQ(testkit::run({argv}).exitCode, 0) << path;
+    testkit::writeFile(folder / "lyrics.srt", "1\n00:00:00,500 --> 00:00:01,500\nla la\n");
+    const std::vector<std::vector<std::string>> cases = {
+        {"22050", "3.3", "-f", "3g2"}, {"48000", "7.77", "-f", "mp4"}, {"8000", "1.01", "-movflags", "+faststart", "-f", "3g2"},
+        {"22050", "3.3", "-i", folder / "lyrics.srt", "-map", "1", "-map", "0", "-c:s", "mov_text", "-f", "3g2"},
+        {"22050", "3.3", "-i", folder / "lyrics.srt", "-map", "0", "-map", "1", "-c:s", "mov_text", "-f", "3g2"}};
+    for (const std::vector<std::string>& c : cases) {
+        const std::string path = folder / ("track" + std::to_string(&c - cases.data()));
+        std::vector<std::string> ffmpeg = {"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                           "sine=frequency=440:sample_rate=" + c[0] + ":duration=" + c[1]};
+        ffmpeg.insert(ffmpeg.end(), c.begin() + 2, c.end());
+        ffmpeg.insert(ffmpeg.end(), {"-c:a", "aac", "-b:a", "32k", path});
+        ASSERT_EQ(testkit::run({ffmpeg}).exitCode, 0) << path;
+        framework::DiskFile file(path);
         MusicInfo info;
-        EXPECT_EQ(probedLength(path, info), ffprobeLength(path)) << path;
-        EXPECT_EQ(info.timescale, 22050u) << path;
-        described[textFirst] = probed(testkit::readFile(path));
+        ProbeMusicFile(file, info);
+        EXPECT_EQ(std::to_string(info.timescale), c[0]) << path;
+        EXPECT_EQ(PresentMusicInfo(info).length, ffprobeLength(path)) << path;
     }
-    EXPECT_EQ(described[true], described[false]);
 }
 
 }  // namespace

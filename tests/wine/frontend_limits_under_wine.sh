@@ -1,9 +1,7 @@
 # Sourced by frontend_under_wine.sh: the frontend at its limits. Each form
-# confirmed for a song whose side file's path is 259 bytes, one short of
-# Windows' path limit, writes that file. The update check reads a reply split
-# into two sends at every byte from the marker to the end as it reads the reply
-# whole, for both layouts (split_reply_peer.py), and a closed port gives
-# 通信エラー #1 at once, not after a time-out.
+# writes a side file whose path is 259 bytes, one short of Windows' limit; a
+# reply split into two sends reads as it does whole, for both layouts; a closed
+# port gives 通信エラー #1 at once, not after a time-out.
 
 # ---- Forms at the path limit ----
 # A folder whose Windows path (Z: and the Unix path) leaves `name` a path of 259 bytes.
@@ -25,15 +23,15 @@ trap 'kill $update_server $peer 2>/dev/null || true; wine_cleanup' EXIT
 for _ in $(seq 300); do [ "$(wc -l 2>/dev/null <"$work/peer.port")" = 2 ] && break; sleep 0.1; done
 peer_port=$(sed -n 1p "$work/peer.port") replies=$(sed -n 2p "$work/peer.port")
 
+# Each form confirmed for a song in its folder (the first given on the command line, the second dropped).
 TESSARYN_UPDATE_SERVER=127.0.0.1:$peer_port start_frontend "$app" "$(windows_path "$(folder_for description.txt)/song.3g2")"
-ask click "$main" 1016 >/dev/null && ask wait "description.txt 作成" >/dev/null || fail "the description form did not open"
-ask click "description.txt 作成" 1 >/dev/null && ask gone "description.txt 作成" >/dev/null || fail "the form did not close"
-head -c 6 "$(folder_for description.txt)/description.txt" 2>/dev/null | grep -q '^title,' \
-    || fail "description.txt was not written at 259 bytes"
-ask drop "$main" "$(windows_path "$(folder_for config.txt)/song.3g2")" >/dev/null || fail "the drop was not delivered"
-ask click "$main" 1017 >/dev/null && ask wait "config.txt 作成" >/dev/null || fail "the config form did not open"
-ask click "config.txt 作成" 1 >/dev/null && ask gone "config.txt 作成" >/dev/null || fail "the form did not close"
-head -c 8 "$(folder_for config.txt)/config.txt" 2>/dev/null | grep -q '^KDDIMU01' || fail "config.txt was not written at 259 bytes"
+for form in "description.txt 1016 title," "config.txt 1017 KDDIMU01"; do
+    read -r side button start <<<"$form"
+    [ "$side" = description.txt ] || ask drop "$main" "$(windows_path "$(folder_for $side)/song.3g2")" >/dev/null
+    ask click "$main" "$button" >/dev/null && ask wait "$side 作成" >/dev/null || fail "the $side form did not open"
+    ask click "$side 作成" 1 >/dev/null && ask gone "$side 作成" >/dev/null || fail "the $side form did not close"
+    head -c ${#start} "$(folder_for $side)/$side" 2>/dev/null | grep -qx "$start" || fail "$side was not written at 259 bytes"
+done
 
 # ---- The update check: split replies, then the peer's port closed ----
 ask click "$main" 1000 >/dev/null && ask wait "$about" >/dev/null || fail "the About box did not open"
