@@ -84,11 +84,8 @@ protected:
 };
 
 TEST_F(Forms, DescriptionIsReadLineByLine) {
-    struct Case {
-        const char* what;
-        std::string text;
-        const char* values;  // title|artist|album|author|publisher|track/total
-    };
+    // values: title|artist|album|author|publisher|track/total
+    struct Case { const char* what; std::string text; const char* values; };
     const Case cases[] = {
         {"as the form writes it",
          "title,星の歌\r\nartist,A\r\nalbum_title,B\r\ntrack_number,0312\r\ntime,0405\r\nauthor,C\r\n"
@@ -164,14 +161,7 @@ TEST_F(Forms, DescriptionFormCancelledClearedOrWithoutASong) {
 }
 
 TEST_F(Forms, RefusalsNameTheRuleAndTakeTheFocus) {
-    struct Case {
-        const char* what;
-        UINT form;
-        int button;
-        int field;
-        std::string typed;
-        std::string message;
-    };
+    struct Case { const char* what; UINT form; int button; int field; std::string typed; std::string message; };
     std::string japanese33;  // 66 bytes
     for (int i = 0; i < 33; ++i) japanese33 += "ア";
     const Case cases[] = {
@@ -215,11 +205,7 @@ TEST_F(Forms, RefusalsNameTheRuleAndTakeTheFocus) {
 }
 
 TEST_F(Forms, ConfigIsReadAsThePackerReadsIt) {
-    struct Case {
-        const char* what;
-        std::string text;
-        const char* values;
-    };
+    struct Case { const char* what; std::string text; const char* values; };
     const Case cases[] = {
         {"as the form writes it", "KDDIMU01\r\nhttp://a/\r\nwallpaper.jpg,\r\n001.500,030.000\r\n\r\n007.1,8.2\r\n",
          "http://a/ 1.500,30.0 - 7.1,8.2"},
@@ -240,11 +226,8 @@ TEST_F(Forms, ConfigIsReadAsThePackerReadsIt) {
 }
 
 TEST_F(Forms, ConfigLinesRunToTheLastEnabledSlot) {
-    struct Case {
-        std::array<int, 3> enabled;
-        std::array<UINT, 4> slotNumbers;  // every slot's start s, ms, end s, ms
-        const char* clipLines;
-    };
+    // slotNumbers: every slot's start s, ms, end s, ms
+    struct Case { std::array<int, 3> enabled; std::array<UINT, 4> slotNumbers; const char* clipLines; };
     const Case cases[] = {
         {{0, 0, 0}, {1, 2, 3, 4}, ""},
         {{1, 0, 0}, {1, 500, 30, 0}, "001.500,030.000\r\n"},
@@ -321,12 +304,7 @@ TEST_F(Forms, ConfigFormEditsTheFileTheNamesAndTheFlags) {
 }
 
 TEST_F(Forms, AFailedWriteLeavesTheOldFileAndStillSurveys) {
-    struct Case {
-        const char* what;
-        int button;
-        UINT form;
-        const char* file;
-    };
+    struct Case { const char* what; int button; UINT form; const char* file; };
     const Case cases[] = {
         {"description.txt", IDC_EDIT_DESCRIPTION, IDD_DESCRIPTION_DIALOG, "description.txt"},
         {"config.txt", IDC_EDIT_CONFIG, IDD_CONFIG_DIALOG, "config.txt"},
