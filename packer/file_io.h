@@ -32,7 +32,8 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens a regular file for binary reading; folders and devices are refused.
+    // Opens a regular file for binary reading; folders, devices and named pipes
+    // are refused, pipes before they are opened, so a pipe never blocks the run.
     bool open(const std::string& path);
     bool isOpen() const { return file_ != nullptr; }
     uint64_t length() const { return length_; }

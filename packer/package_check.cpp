@@ -1,5 +1,6 @@
 // The report of `tessaryn --inspect PACKAGE.kmf`, line by line (positions and
-// sizes are decimal byte counts; bytes that are not printable ASCII show as \xNN):
+// sizes are decimal byte counts; bytes that are not printable ASCII show as \xNN,
+// except that POSIX builds show clip names, which are Shift-JIS, in UTF-8):
 //
 //   package PATH: LENGTH bytes
 //   member NAME: header at H, data at D, SIZE bytes    each member in package order, index.txt first

@@ -2,7 +2,9 @@
 """Tessaryn's update server: tells the frontend's About box the newest versions.
 
 It answers GET /cgi-bin/ver/ver.cgi with a plain-text body of eight "!", the
-packer's newest version, a comma and the frontend's newest version, e.g.
+packer's newest version, a comma, the frontend's newest version and a line end
+(the frontend reads until a byte ends the second version, so the connection it
+keeps alive need not close), e.g.
 
     python3 tools/update-server.py --packer 20051110 --frontend 20051018 --port 8080
 
@@ -54,7 +56,7 @@ def main():
     parser.add_argument("--bind", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
     args = parser.parse_args()
 
-    VersionHandler.body = ("!!!!!!!!%s,%s" % (args.packer, args.frontend)).encode("ascii")
+    VersionHandler.body = ("!!!!!!!!%s,%s\r\n" % (args.packer, args.frontend)).encode("ascii")
     server = http.server.ThreadingHTTPServer((args.bind, args.port), VersionHandler)
     server.daemon_threads = True
     print(server.server_address[1], flush=True)

@@ -1,6 +1,8 @@
 // Files on POSIX systems, for the headless build the tests run.
 #include "framework/file.h"
 
+#include "framework/temporary_name.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,10 +51,18 @@ std::string fileBehindLinks(const std::string& path) {
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
-// A name beside `path` that no other writer picks: the process id and a count.
-std::string temporaryNameBeside(const std::string& path) {
-    static unsigned count = 0;
-    return path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++count);
+// A new file beside `path`, created exclusively, whose name is no longer than
+// the file's own; -1 when none could be made.
+int createTemporaryBeside(const std::string& path, std::string& temporary) {
+    const std::size_t nameStart = path.rfind('/') + 1;  // 0 without a folder
+    for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        const std::string name = TemporaryFileName(path.size() - nameStart, static_cast<uint64_t>(::getpid()), attempt);
+        if (name.empty()) return -1;
+        temporary = path.substr(0, nameStart) + name;
+        const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST) return descriptor;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -64,8 +74,8 @@ bool ReplaceFileContents(const std::string& requestedPath, const std::string& by
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
 
-    const std::string temporary = temporaryNameBeside(path);
-    int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::string temporary;
+    const int descriptor = createTemporaryBeside(path, temporary);
     if (descriptor < 0) return false;
     bool written = writeWhole(descriptor, bytes) && (!exists || ::fchmod(descriptor, old.st_mode & 07777) == 0) &&
                    ::fsync(descriptor) == 0;

@@ -1,6 +1,8 @@
 // Files on Windows, opened by their CP932 path.
 #include "framework/file.h"
 
+#include "framework/temporary_name.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -35,10 +37,36 @@ bool writeWhole(HANDLE handle, const std::string& bytes) {
     return true;
 }
 
-// A name beside `path` that no other writer picks: the process id and a count.
-std::string temporaryNameBeside(const std::string& path) {
-    static unsigned count = 0;
-    return path + ".~" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+// Where the file name of `path` begins: after its last \, / or drive colon,
+// read character by character in the ANSI code page, so the second byte of a
+// double-byte character (0x5C in ソ) is never taken for a separator.
+std::size_t fileNameStart(const std::string& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (IsDBCSLeadByte(byte) && i + 1 < path.size()) {
+            ++i;
+        } else if (byte == '\\' || byte == '/' || byte == ':') {
+            start = i + 1;
+        }
+    }
+    return start;
+}
+
+// A new file beside `path`, created exclusively, whose name is no longer than
+// the file's own (GetTempFileNameA's 12-byte names are longer than config.txt).
+HANDLE createTemporaryBeside(const std::string& path, std::string& temporary) {
+    const std::size_t nameStart = fileNameStart(path);
+    for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        const std::string name = TemporaryFileName(path.size() - nameStart, GetCurrentProcessId(), attempt);
+        if (name.empty()) return INVALID_HANDLE_VALUE;
+        temporary = path.substr(0, nameStart) + name;
+        HANDLE handle = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = GetLastError();
+        if (handle != INVALID_HANDLE_VALUE || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) return handle;
+    }
+    return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
@@ -50,9 +78,8 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return false;
     }
-    const std::string temporary = temporaryNameBeside(path);
-    HANDLE handle = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string temporary;
+    HANDLE handle = createTemporaryBeside(path, temporary);
     if (handle == INVALID_HANDLE_VALUE) return false;
     bool written = writeWhole(handle, bytes) && FlushFileBuffers(handle);
     written = CloseHandle(handle) && written;

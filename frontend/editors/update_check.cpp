@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::size_t kMaxHostName = 255;
 constexpr std::size_t kReplyCapacity = 4096;
-constexpr std::size_t kVersionsLength = 18;  // from the byte after the marker: "!" 8 digits, separator, 8 digits
+// Where the two versions are read, counted from the byte after the marker.
+constexpr std::size_t kPackerVersionAt = 1;
+constexpr std::size_t kFrontendVersionAt = 10;
 
 // Where the reply's versions begin: the byte after the seventh counted "!".
 // 0 with `position` set, 2 when there is no header end, 3 when there is no marker
@@ -56,7 +58,10 @@ bool IsSpace(unsigned char byte) { return byte == ' ' || (byte >= '\t' && byte <
 
 // A decimal number at `start`: white space skipped, an optional sign, digits.
 // 0 when there are none, or for a negative number; at most 0xFFFFFFFF.
-uint32_t ReadNumber(const unsigned char* reply, std::size_t size, std::size_t start) {
+// `complete` tells whether the bytes held settle it: its digits (or the byte
+// that shows there are none) end before the bytes do, so more bytes cannot
+// change it.
+uint32_t ReadNumber(const unsigned char* reply, std::size_t size, std::size_t start, bool& complete) {
     std::size_t i = start;
     while (i < size && IsSpace(reply[i])) ++i;
     bool negative = false;
@@ -66,7 +71,16 @@ uint32_t ReadNumber(const unsigned char* reply, std::size_t size, std::size_t st
         value = value * 10 + (reply[i] - '0');
         if (value > UINT32_MAX) value = UINT32_MAX;
     }
+    complete = i < size;
     return negative ? 0 : static_cast<uint32_t>(value);
+}
+
+// The two versions after the marker; false until the bytes held settle both.
+bool ReadVersions(const unsigned char* reply, std::size_t size, std::size_t position, UpdateCheckResult& result) {
+    bool packerComplete = false, frontendComplete = false;
+    result.newestPacker = ReadNumber(reply, size, position + kPackerVersionAt, packerComplete);
+    result.newestFrontend = ReadNumber(reply, size, position + kFrontendVersionAt, frontendComplete);
+    return packerComplete && frontendComplete;
 }
 
 }  // namespace
@@ -107,9 +121,10 @@ std::string BuildUpdateRequest(const UpdateServer& server, uint32_t packerVersio
 }
 
 bool UpdateReplyIsComplete(const char* reply, std::size_t size) {
-    std::size_t position = 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(reply);
-    return FindVersions(bytes, size, position) == 0 && size - position >= kVersionsLength;
+    std::size_t position = 0;
+    UpdateCheckResult versions;
+    return FindVersions(bytes, size, position) == 0 && ReadVersions(bytes, size, position, versions);
 }
 
 long ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& result) {
@@ -117,8 +132,7 @@ long ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& re
     std::size_t position = 0;
     const long error = FindVersions(bytes, size, position);
     if (error != 0) return error;
-    result.newestPacker = ReadNumber(bytes, size, position + 1);
-    result.newestFrontend = ReadNumber(bytes, size, position + 10);
+    ReadVersions(bytes, size, position, result);
     return 0;
 }
 
@@ -137,7 +151,7 @@ UpdateCheckResult CheckForUpdate(const std::string& serverSetting, uint32_t pack
     const std::string request = BuildUpdateRequest(server, packerVersion, frontendVersion);
     // A failed send is not reported by itself: it leaves nothing to receive.
     if (connection.sendAll(request.data(), request.size(), timeoutMilliseconds)) {
-        // Read until the versions are in, the server closes, the buffer is full or it falls silent.
+        // Read until both versions are settled, the server closes, the buffer is full or it falls silent.
         std::string reply(kReplyCapacity, '\0');
         std::size_t size = 0;
         while (size < reply.size() && !UpdateReplyIsComplete(reply.data(), size)) {

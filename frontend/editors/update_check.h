@@ -38,8 +38,9 @@ std::string UpdateServerSetting();
 // The request bytes: LF line ends, the port in Referer and Host unless it is 80.
 std::string BuildUpdateRequest(const UpdateServer& server, uint32_t packerVersion, uint32_t frontendVersion);
 
-// True once `reply` holds the header end, the marker and the 18 bytes after it
-// (both versions and the separator), so nothing more needs to be read.
+// True once `reply` holds the header end, the marker and both versions, each
+// ended by a byte that is not a digit: from then on more bytes never change
+// what ParseUpdateReply reads, so nothing more needs to be read.
 bool UpdateReplyIsComplete(const char* reply, std::size_t size);
 
 // Reads the newest versions out of a reply: 0, 2 or 3 as in UpdateCheckResult.

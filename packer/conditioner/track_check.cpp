@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "packer/clip_names.h"
 #include "packer/conditioner/box.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
@@ -471,7 +472,7 @@ private:
         pointer.piece = slot[ClipSlot::kPiece];
         pointer.sample = slot[ClipSlot::kSample];
         const Resolved resolved = resolve(pointer, true);
-        const std::string told = join("ioed slot ", number, ": ", quoted(clipName), ", ", resolved.place, ", ",
+        const std::string told = join("ioed slot ", number, ": ", quotedClipName(clipName), ", ", resolved.place, ", ",
                                       counted(readU32(slot + ClipSlot::kLength), "sample", "samples"), " long");
         return reportResolved(told, join("ioed slot ", number), resolved);
     }

@@ -41,6 +41,7 @@ struct Movie {
     uint8_t mdhdVersion = 0;
     bool paddedLengths = false;          // descriptor lengths as 80 80 80 nn
     std::size_t fillerBeforeTiming = 0;  // a box of this many bytes in front of stts
+    const char* handler = "soun";        // the track's hdlr type; none when null
 };
 
 // A descriptor's tag and length, the length in one byte or padded to four.
@@ -68,7 +69,8 @@ inline Bytes moov(const Movie& m) {
     const Bytes times = m.mdhdVersion == 1 ? zeros(16) + u32(m.timescale) + zeros(8)  // creation, modification: 64 bits
                                            : zeros(8) + u32(m.timescale) + zeros(4);
     const Bytes mdhd = fullBox("mdhd", m.mdhdVersion, 0, times + u16(0x55C4) + u16(0));
-    return box("moov", box("trak", box("mdia", mdhd + box("minf", stbl))));
+    const Bytes hdlr = m.handler ? fullBox("hdlr", 0, 0, u32(0) + text(m.handler) + zeros(13)) : Bytes{};
+    return box("moov", box("trak", box("mdia", mdhd + hdlr + box("minf", stbl))));
 }
 
 // One track fragment per entry of `runs`, each with one run of that many samples

@@ -21,13 +21,7 @@ protected:
 };
 
 TEST_F(TextEditor, OpensTheSideFileAndAsksForAReload) {
-    struct Case {
-        int button;
-        int status;
-        const char* file;
-        const char* refusal;
-        const char* statusOfNoFile;
-    };
+    struct Case { int button; int status; const char* file; const char* refusal; const char* statusOfNoFile; };
     const Case cases[] = {
         {IDC_OPEN_DESCRIPTION, IDC_DESCRIPTION_STATUS, "description.txt",
          "変換開始前のエラー | 最初に音源ファイルを選択してください", "なし"},
@@ -60,12 +54,8 @@ TEST_F(TextEditor, OpensTheSideFileAndAsksForAReload) {
 
 // The editor writes the argument it was given to a file, which the test waits for.
 TEST_F(TextEditor, StartsVisualThenEditorThenXdgOpenWithThePathAsOneArgument) {
-    struct Case {
-        const char* visual;  // nullptr: unset
-        const char* editor;
-        const char* ran;
-        std::string arguments;  // as the script saw them: all, then their count
-    };
+    // visual, editor: nullptr for unset; arguments: as the script saw them, all, then their count
+    struct Case { const char* visual; const char* editor; const char* ran; std::string arguments; };
     const std::string file = Song("a b/config.txt");
     const Case cases[] = {
         {"visual-editor", "plain-editor", "visual-editor", file + "|1"},

@@ -4,6 +4,7 @@
 // inside this process, where the allocator can fail and runs follow each other.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,7 +83,7 @@ std::vector<Member> readBack(const std::string& package, const std::string& scra
 TEST(PackerRun, PackagesLaidOutBlockByBlock) {
     const std::string config60 = "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n002.000,005.000\r\n" + filler(13) + "\r\n";
     using Named = std::vector<std::pair<std::string, std::string>>;
-    // files: a name ending in "/" is a folder; report: between the banner and the completed line; members: name
+    // files: a name ending in "/" is a folder, one ending in "|" a named pipe; report: between the banner and the completed line; members: name
     // and source ("": the default config.txt).
     const struct { const char* what; Named files; std::vector<std::string> arguments; std::string report; int exitCode;
                    std::string package, index; std::size_t size; Named members; } cases[] = {
@@ -123,6 +124,13 @@ TEST(PackerRun, PackagesLaidOutBlockByBlock) {
          {"song.3g2", "-o:out.kmf", "-jct:out.kmf", "-wall:", "-mode:16"},
          " output: out.kmf\n  input: config.txt (28bytes)\n  error: song.3g2\n  error: out.kmf\n  error: description.txt\n  error: \n",
          1, "out.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\n", 3072, {{"config.txt", "config.txt"}}},
+        {"named pipes as jacket, description.txt and wallpaper",
+         {{"song.3g2", unsplittable(100)}, {"jacket.jpg|", ""}, {"description.txt|", ""}, {"pipe|", ""}},
+         {"song.3g2", "-wall:pipe", "-mode:16"},
+         " output: song.kmf\ncreated: config.txt\n  input: song.3g2 (100bytes)\n  error: Atom size over (.3g2 file)\n"
+         "  error: jacket.jpg\n  error: description.txt\n  error: pipe\n",
+         0, "song.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\nmusic.3g2,1024    ,100,audio/3gpp2\r\n", 4096,
+         {{"config.txt", ""}, {"music.3g2", "song.3g2"}}},
         {"the size limit of 6,287,360 bytes",
          {{"song.3g2", unsplittable(6287361)}, {"jacket.jpg", filler(20479, 'J')}, {"description.txt", filler(20480, 'D')},
           {"wallpaper.jpg", filler(6287360, 'W')}},
@@ -141,6 +149,7 @@ TEST(PackerRun, PackagesLaidOutBlockByBlock) {
         std::set<std::string> expectedFiles = {c.package};
         for (const auto& file : c.files) {
             if (file.first.back() == '/') std::filesystem::create_directories(folder / file.first);
+            else if (file.first.back() == '|') ASSERT_EQ(::mkfifo((folder / file.first.substr(0, file.first.size() - 1)).c_str(), 0600), 0);
             else writeFile(folder / file.first, file.second), expectedFiles.insert(file.first);
         }
         Ran ran = pack(folder.path(), c.arguments);
@@ -373,6 +382,17 @@ TEST(PackerRun, TheExampleFolderPacksToTheGoldenPackage) {
                   << member << "); it is " << made.size() << " bytes, the golden one " << expected.size()
                   << ". If the change is meant, rewrite the golden package with\n  TESSARYN_UPDATE_GOLDEN=1 ctest --test-dir <build> "
                      "-R GoldenPackage\nand commit tests/fixtures/example.kmf with the change.";
+}
+
+TEST(PackerRun, InspectShowsClipNamesInUtf8) {
+    Bytes package = readFile(TESSARYN_SOURCE_DIR "/tests/fixtures/example.kmf");
+    // イントロ in code page 932, a backslash and a double quote, 85 40 (no character), ｱ, FF.
+    const std::string name = "\x83\x43\x83\x93\x83\x67\x83\x8D\\\"\x85\x40\xB1\xFF";
+    std::copy(name.begin(), name.end(), package.begin() + 2560 + 113);  // clip slot 1's name
+    TempFolder folder;
+    writeFile(folder / "clip.kmf", package);
+    const Ran ran = pack(folder.path(), {"--inspect", "clip.kmf"});
+    EXPECT_NE(ran.out.find("\nioed slot 1: \"イントロ\\x5C\\x22\\x85@ｱ\\xFF\", moov at 266, chunk 3"), std::string::npos) << ran.out;
 }
 
 // The tar checksum of the header at `at`, written as the packer writes it.

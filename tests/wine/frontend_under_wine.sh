@@ -8,9 +8,10 @@
 # (frontend_forms_under_wine.sh); a conversion by the real tessaryn.exe beside
 # the frontend, whose package must equal the native packer's and hold the forms'
 # files and clips; a song named ソング.3g2 in a folder named ソ given on
-# the command line; the refusal when no packer lies beside the frontend. Saves a
-# screenshot of the main dialog, the two forms and the About box as
-# WORK_DIR/frontend.png, description-form.png, config-form.png and about.png.
+# the command line; the forms and the update check at their limits
+# (frontend_limits_under_wine.sh); the refusal when no packer lies beside the
+# frontend. Saves a screenshot of the main dialog, the two forms and the About
+# box as WORK_DIR/frontend.png, description-form.png, config-form.png and about.png.
 #   frontend_under_wine.sh DIALOG_DRIVER_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
 # Exit code 77 (skipped) when Wine, Xvfb or the Windows builds are missing.
 set -euo pipefail
@@ -153,6 +154,8 @@ cp "$song"/config.txt "$song"/description.txt "$song"/jacket.jpg "$song"/wallpap
 start_frontend "$app" "$(windows_path "$work/ソ/ソング.3g2")"
 expect_song "$work/ソ" ソング
 close_frontend
+
+. "$(dirname "$0")/frontend_limits_under_wine.sh"
 
 # ---- No packer beside the frontend ----
 cp "$frontend" "$work/alone/"

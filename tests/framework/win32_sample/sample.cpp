@@ -2,9 +2,11 @@
 // tests/framework/win32_sample.sh as `framework_sample.exe REPORT CHILD_REPORT`.
 // It checks on real windows what the frontend's own Wine run does not: owners
 // disabled under a modal dialog, bound controls let go, the string table, file
-// dialogs (answered by the program itself), dropped paths too long to take, and
-// how a child's C runtime splits a command line built by the framework. One line
-// per check goes into REPORT (the child's into CHILD_REPORT), then "done".
+// dialogs (answered by the program itself), dropped paths too long to take,
+// the update check's connection over Winsock against loopback peers of its own,
+// and how a child's C runtime splits a command line built by the framework. One
+// line per check goes into REPORT (the child's into CHILD_REPORT), then "done".
+#include <winsock2.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "framework/framework.h"
+#include "framework/socket.h"
 #include "sample_ids.h"
 
 namespace {
@@ -164,6 +167,49 @@ void CheckLongDrops(const std::string& folder) {
     }
 }
 
+// A Winsock listener on a loopback port of the system's choosing; its port.
+uint16_t Listen(SOCKET listener) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(listener, 4);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// Sends 64 KiB blocks until one fails; false when all `blocks` went out.
+bool SendingFails(framework::TcpConnection& connection, int blocks) {
+    const std::string block(65536, 'x');
+    for (int i = 0; i < blocks; ++i) {
+        if (!connection.sendAll(block.data(), block.size(), 300)) return true;
+    }
+    return false;
+}
+
+// The Winsock twins of the connection tests in tests/frontend/update_check_test.cpp.
+// Winsock reports a refused connect only in select's exception set.
+void CheckConnections() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET gone = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP), silent = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const uint16_t closedPort = Listen(gone), silentPort = Listen(silent);  // silent: accepts, never reads or answers
+    ::closesocket(gone);
+    framework::TcpConnection connection;
+    const ULONGLONG before = ::GetTickCount64();
+    Check(!connection.connect("127.0.0.1", closedPort, 10000), "a connection to a closed port is refused");
+    Check(::GetTickCount64() - before < 2000, "the refusal came at once, not at the time-out");
+    Check(!connection.connect("no-such-host.invalid", 80, 300), "an unknown host is not reached");
+    Check(connection.connect("127.0.0.1", silentPort, 5000), "a listener is reached");
+    char reply[16];
+    Check(connection.receive(reply, sizeof reply, 300) == -1, "a silent peer's receive times out");
+    Check(SendingFails(connection, 1024), "a send to a peer that never reads times out");
+    connection.close();
+    ::closesocket(silent);
+    ::WSACleanup();
+}
+
 void StartChild(const char* childReport) {
     std::vector<std::string> arguments = {"", "--child", childReport};
     arguments.insert(arguments.end(), kTrickyArguments.begin(), kTrickyArguments.end());
@@ -198,6 +244,7 @@ public:
         CheckDialogsAndStrings();
         CheckFileDialogs(folder);
         CheckLongDrops(folder);
+        CheckConnections();
         StartChild(__argv[2]);
         exitCode_ = Finish();
         return FALSE;

@@ -19,10 +19,8 @@
 //   focus TITLE           the ID of the window's control that has the keyboard focus
 //   sysmenu TITLE ID      posts the window-menu command ID (WM_SYSCOMMAND)
 //   msgbox TITLE          the text of the message box titled TITLE; then presses its OK
-//   filename TITLE PATH   writes PATH into a file dialog's name box (ID 1148) and presses OK
 //   drop TITLE PATH...    drops the files on the window (WM_DROPFILES)
 //   xid TITLE             the X11 window that Wine made for it (for xwd -id)
-//   rect TITLE            its screen rectangle: left top width height
 //   key EXE               types a key into the console of the running program EXE
 //                         (its file name), waits for it to end and prints its exit code
 // Exit code 0 on success, 1 when a window, control or process is not found in
@@ -229,13 +227,8 @@ int Run(const std::vector<std::wstring>& args) {
     HWND window = WaitTitled(title);
     if (!window) return Fail(L"no window titled " + title);
     if (args.size() == 2 && command != L"focus") {
-        RECT box{};
         if (command == L"wait") return Print(Hex(window));
         if (command == L"xid") return Print(Hex(::GetPropW(window, L"__wine_x11_whole_window")));
-        if (command == L"rect" && ::GetWindowRect(window, &box)) {
-            return Print(std::to_wstring(box.left) + L" " + std::to_wstring(box.top) + L" " +
-                         std::to_wstring(box.right - box.left) + L" " + std::to_wstring(box.bottom - box.top));
-        }
         if (command == L"msgbox") {
             Print(MessageText(window));
             return ::PostMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0) ? 0 : Fail(L"the box has no OK");
@@ -256,13 +249,6 @@ int Run(const std::vector<std::wstring>& args) {
     }
     if (command == L"drop") {
         return DropFiles(window, {args.begin() + 2, args.end()}) ? 0 : Fail(L"cannot drop on " + title);
-    }
-    if (command == L"filename" && args.size() == 3) {
-        HWND name = ::GetDlgItem(window, 1148);
-        if (!name) return Fail(L"no file name box in " + title);
-        Send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[2].c_str()));
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        return 0;
     }
     HWND control = ::GetDlgItem(window, static_cast<int>(std::wcstol(args[2].c_str(), nullptr, 10)));
     if (!control) return Fail(L"no control " + args[2] + L" in " + title);
