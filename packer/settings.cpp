@@ -93,9 +93,13 @@ std::string settingsPath(const char* programPath) {
 }
 
 int readSettings(const char* programPath) {
-    std::FILE* file = std::fopen(settingsPath(programPath).c_str(), "r");
+    // A folder, a device or a named pipe of that name is not a settings file,
+    // and opening a pipe would wait for a writer.
+    const std::string path = settingsPath(programPath);
+    if (!isRegularFileAt(path)) return 1;
+    std::FILE* file = std::fopen(path.c_str(), "r");
     if (!file) return 1;
-    if (!isRegularFile(file)) {  // a folder or a device of that name is not a settings file
+    if (!isRegularFile(file)) {  // replaced by something else since it was looked at
         std::fclose(file);
         return 1;
     }

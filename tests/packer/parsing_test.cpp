@@ -3,6 +3,7 @@
 // config.txt's clip lines and SOURCE_DATE_EPOCH.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -166,6 +167,9 @@ TEST(Parsing, SettingsFileKeysAndTheLinesThatCount) {
     EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 1) << "no file";
     std::filesystem::create_directory(folder / "tessaryn.ini");
     EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 1) << "a folder is not a settings file";
+    std::filesystem::create_directory(folder / "pipe");
+    ASSERT_EQ(::mkfifo((folder / "pipe/tessaryn.ini").c_str(), 0600), 0);  // opening it would wait for a writer
+    EXPECT_EQ(readSettings((folder / "pipe/tessaryn").c_str()), 1) << "a named pipe is not a settings file";
     resetPackerRun();
 }
 
