@@ -194,7 +194,8 @@ int Key(const std::wstring& exe) {
     DWORD pid = Poll<DWORD>([&] { return FindProcess(exe); });
     if (!pid) return Fail(L"no running " + exe);
     HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process || !TypeKey(pid)) return Fail(L"cannot type into the console of " + exe);
+    // The process is listed before its console exists; typing waits for it.
+    if (!process || !Poll<bool>([&] { return TypeKey(pid); })) return Fail(L"cannot type into the console of " + exe);
     DWORD code = STILL_ACTIVE;
     if (::WaitForSingleObject(process, g_timeoutMs) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process, &code)) {
         return Fail(exe + L" did not end");
