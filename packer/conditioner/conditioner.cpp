@@ -78,7 +78,7 @@ bool topLevelBoxesAreSound(InputFile& input) {
 }
 
 // What the box loop does with a top-level box.
-enum class Role { Dropped, Copied, OwnIoed, Movie, Fragment };
+enum class Role { Dropped, Copied, MediaData, OwnIoed, Movie, Fragment };
 
 // The first bytes of a box that the loop reads itself: its header and the
 // first four letters of a uuid box's extended type.
@@ -93,7 +93,7 @@ Role roleOf(const uint8_t* lead, uint32_t size) {
         return size >= kLeadSize && std::memcmp(lead + 8, "ioed", 4) == 0 ? Role::OwnIoed : Role::Dropped;
     if (box::typeIs(type, "moov")) return Role::Movie;
     if (box::typeIs(type, "moof")) return Role::Fragment;
-    return Role::Copied;
+    return box::typeIs(type, "mdat") ? Role::MediaData : Role::Copied;
 }
 
 // Both passes walk the top-level boxes alike, so that the same boxes are
@@ -128,8 +128,8 @@ bool walkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t i
 }
 
 // The planning pass reads only the movie boxes and fragments. It learns where
-// every copied input byte lands and which input bytes their offsets name; the
-// track can be written once all of those have a place in the output.
+// the media data lands and which input bytes their offsets name; the track can
+// be written once each of those is a byte of media data.
 class PlanningPass {
 public:
     PlanningPass(InputFile& input, ConditionerContext& context) : input_(input), context_(context) {}
@@ -139,9 +139,12 @@ public:
     bool handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
         switch (role) {
             case Role::Dropped: return input_.skip(rest);
+            case Role::MediaData:
+                map_.addMediaData(uint64_t{context_.inputOffset} + box::kHeaderSize, size - box::kHeaderSize,
+                                  uint64_t{context_.outputOffset()} + box::kHeaderSize);
+                [[fallthrough]];
             case Role::Copied:
             case Role::OwnIoed:
-                map_.addCopied(context_.inputOffset, size, context_.outputOffset());
                 *written = size;
                 return input_.skip(rest);
             case Role::Movie: {
@@ -163,10 +166,7 @@ public:
         return false;
     }
 
-    bool looseBytes(uint32_t count) {
-        map_.addCopied(context_.inputOffset, count, context_.outputOffset());
-        return true;
-    }
+    bool looseBytes(uint32_t) { return true; }
 
     const OffsetMap& map() const { return map_; }
 

@@ -4,15 +4,7 @@
 
 #include "packer/conditioner/box.h"
 
-void OffsetMap::addCopied(uint64_t inputAt, uint64_t size, uint64_t outputAt) {
-    if (size == 0) return;
-    if (!stretches_.empty()) {
-        Stretch& last = stretches_.back();
-        if (last.inputAt + last.size == inputAt && last.outputAt + last.size == outputAt) {
-            last.size += size;
-            return;
-        }
-    }
+void OffsetMap::addMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt) {
     stretches_.push_back(Stretch{inputAt, size, outputAt});
 }
 
@@ -21,7 +13,7 @@ std::optional<uint64_t> OffsetMap::outputOf(uint64_t inputPosition) const {
                                   [](uint64_t position, const Stretch& stretch) { return position < stretch.inputAt; });
     if (after == stretches_.begin()) return std::nullopt;
     const Stretch& stretch = *(after - 1);
-    if (inputPosition - stretch.inputAt > stretch.size) return std::nullopt;
+    if (inputPosition - stretch.inputAt >= stretch.size) return std::nullopt;
     return stretch.outputAt + (inputPosition - stretch.inputAt);
 }
 

@@ -1,8 +1,8 @@
-// Where the bytes of the input land in the written track, and the offset fields
-// (chunk offsets, run data offsets, base data offsets) that must follow them.
-// The conditioner copies some top-level boxes as they are and drops or rebuilds
-// the others, so a byte moves by what was inserted or removed in front of that
-// byte, not in front of the box that names it.
+// Where the media data of the input lands in the written track, and the offset
+// fields (chunk offsets, run data offsets, base data offsets) that must follow
+// it. The conditioner copies some top-level boxes as they are and drops or
+// rebuilds the others, so a byte moves by what was inserted or removed in front
+// of that byte, not in front of the box that names it.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +11,11 @@
 
 class OffsetMap {
 public:
-    // Input bytes copied whole to `outputAt`; stretches are added in input order.
-    void addCopied(uint64_t inputAt, uint64_t size, uint64_t outputAt);
+    // The payload of an mdat box copied whole to `outputAt`; added in input order.
+    void addMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt);
 
-    // Where an input byte lands; also the end of a copied stretch, where an
-    // empty chunk may point. None for a byte that is dropped or rebuilt.
+    // Where a byte of media data lands; none for any other byte, which no chunk
+    // or run may name.
     std::optional<uint64_t> outputOf(uint64_t inputPosition) const;
 
 private:
