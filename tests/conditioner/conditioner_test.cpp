@@ -396,6 +396,20 @@ TEST(Conditioner, DroppedBoxesBesideTheMediaDataMoveNoSample) {
     }
 }
 
+// Other bytes between the music's samples: its own chunks stay, their offsets follow the samples, and clips
+// are found in them.
+TEST(Conditioner, MusicSamplesLyingApartKeepTheirChunks) {
+    TrackLayout layout = layoutOf(100);
+    layout.gapAfterSample = 60;
+    const Track input = makeTrack(layout);
+    Conditioned out = condition(input.bytes, IOED, {{1, "Late", 3000, 1000}});
+    EXPECT_EQ(chunkCounts(out.track), (std::vector<uint32_t>{60, 40}));
+    EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
+    EXPECT_EQ(out.notices, std::vector<TrackNotice>{TrackNotice::SamplesApart});
+    // 3 s is sample 64 at 22050 Hz: the second chunk's 5th.
+    EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + 51), slotBytes("Late", at(out.track, "moov"), 1, 2, 5, 21));
+}
+
 // A lyrics track before or after the music: the music is found and cut into seconds; the other track keeps
 // every byte but its chunk offsets, which follow its samples.
 TEST(Conditioner, ATrackBesideTheMusicKeepsItsTablesAndItsSamples) {

@@ -126,6 +126,7 @@ struct TrackLayout {
     Bytes beforeMediaData, afterMediaData;  // boxes in front of and behind every mdat
     uint32_t textSamples = 0;     // not 0: a timed-text track beside the audio, its samples in an mdat of their own
     bool textFirst = false;       // the text track before the audio track
+    uint32_t gapAfterSample = 0;  // not 0: 4 other bytes after this many movie box samples, which lie in two chunks
     Bytes esds;                   // not empty: the esds body after version and flags (default: 128000/32000 bps)
 };
 

@@ -116,12 +116,16 @@ void movieBox(Writer& w, const AacStream& stream, const TrackLayout& layout, std
                             else if (n) w.u32(1), w.u32(n), w.u32(delta);
                             else w.u32(0);
                         });
-                        w.full("stsc", 0, [&] { n ? (w.u32(1), w.u32(1), w.u32(n), w.u32(1)) : w.u32(0); });
+                        const uint32_t gap = layout.gapAfterSample;
+                        w.full("stsc", 0, [&] {
+                            if (gap) w.u32(2), w.u32(1), w.u32(gap), w.u32(1), w.u32(2), w.u32(n - gap), w.u32(1);
+                            else n ? (w.u32(1), w.u32(1), w.u32(n), w.u32(1)) : w.u32(0);
+                        });
                         w.full("stsz", 0, [&] {
                             w.u32(0), w.u32(n);
                             for (uint32_t i = 0; i < n; ++i) w.u32(static_cast<uint32_t>(stream.frames[i].size()));
                         });
-                        w.full("stco", 0, [&] { n ? (w.u32(1), chunkOffsetAt = w.b.size(), w.u32(0)) : w.u32(0); });
+                        w.full("stco", 0, [&] { n ? (w.u32(gap ? 2 : 1), chunkOffsetAt = w.b.size(), w.zeros(gap ? 8 : 4)) : w.u32(0); });
                     });
                 });
             });
@@ -134,11 +138,15 @@ void movieBox(Writer& w, const AacStream& stream, const TrackLayout& layout, std
 
 // An mdat with the given frames between the layout's boxes before and behind
 // media data; returns where its first frame lies.
-std::size_t mediaData(Writer& w, const AacStream& stream, uint32_t first, uint32_t count, const TrackLayout& layout) {
+std::size_t mediaData(Writer& w, const AacStream& stream, uint32_t first, uint32_t count, const TrackLayout& layout,
+                      uint32_t gapAfter = 0) {
     w.bytes(layout.beforeMediaData);
     const std::size_t data = w.b.size() + 8;
     w.box("mdat", [&] {
-        for (uint32_t i = first; i < first + count; ++i) w.bytes(stream.frames[i]);
+        for (uint32_t i = first; i < first + count; ++i) {
+            if (gapAfter && i == first + gapAfter) w.text("gap!");
+            w.bytes(stream.frames[i]);
+        }
     });
     w.bytes(layout.afterMediaData);
     return data;
@@ -167,10 +175,15 @@ Bytes buildTrack(const AacStream& stream, const TrackLayout& layout) {
 
     std::size_t chunkOffsetAt = 0, movieData = 0;
     std::vector<std::size_t> textOffsetsAt;
-    if (layout.mediaDataFirst) movieData = mediaData(w, stream, 0, layout.moovSamples, layout);
+    if (layout.mediaDataFirst) movieData = mediaData(w, stream, 0, layout.moovSamples, layout, layout.gapAfterSample);
     movieBox(w, stream, layout, chunkOffsetAt, textOffsetsAt);
-    if (!layout.mediaDataFirst) movieData = mediaData(w, stream, 0, layout.moovSamples, layout);
+    if (!layout.mediaDataFirst) movieData = mediaData(w, stream, 0, layout.moovSamples, layout, layout.gapAfterSample);
     if (chunkOffsetAt) putU32(w.b, chunkOffsetAt, static_cast<uint32_t>(movieData));
+    if (layout.gapAfterSample) {
+        std::size_t second = movieData + 4;
+        for (uint32_t i = 0; i < layout.gapAfterSample; ++i) second += stream.frames[i].size();
+        putU32(w.b, chunkOffsetAt + 4, static_cast<uint32_t>(second));
+    }
     if (!textOffsetsAt.empty()) {
         w.box("mdat", [&] {
             for (uint32_t i = 0; i < layout.textSamples; ++i)
