@@ -150,7 +150,7 @@ bool copyPlain(Package& package, InputFile& input, MemberSlot& member) {
     return true;
 }
 
-const char* noticeText(TrackNotice notice) {
+const char* NoticeText(TrackNotice notice) {
     switch (notice) {
         case TrackNotice::NoMusicTrack: return "no AAC track in the movie box; it is kept as it is";
         case TrackNotice::TablesUnusable: return "music chunks kept as they are: the sample tables can't be rebuilt";
@@ -172,7 +172,7 @@ bool storeMusic(Package& package, InputFile& input, MemberSlot& member) {
                         : " notice: music track stored as it came: its chunk or run offsets can't be moved\n");
         return copyPlain(package, input, member);
     }
-    for (TrackNotice notice : track.notices) std::printf(" notice: %s\n", noticeText(notice));
+    for (TrackNotice notice : track.notices) std::printf(" notice: %s\n", NoticeText(notice));
     int64_t conditionedSize = int64_t{member.size} + track.change;
     if (input.failed() || conditionedSize < 0 || conditionedSize > INT32_MAX) {
         reportError(member.sourcePath);

@@ -86,7 +86,7 @@ constexpr uint32_t kLeadSize = 12;
 
 // Our own ftyp replaces the input's, an input index names input positions, and
 // of the uuid boxes only the input's own ioed box is kept (it stands instead of ours).
-Role roleOf(const uint8_t* lead, uint32_t size) {
+Role RoleOf(const uint8_t* lead, uint32_t size) {
     const uint8_t* type = lead + 4;
     if (box::typeIs(type, "ftyp") || box::typeIs(type, "mfra")) return Role::Dropped;
     if (box::typeIs(type, "uuid"))
@@ -101,27 +101,27 @@ Role roleOf(const uint8_t* lead, uint32_t size) {
 // pass handles each box after its lead bytes were read into the WorkBuffer
 // and says how long it is written; false on a read failure.
 template <class Pass>
-bool walkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t ioedSize, Pass& pass) {
+bool WalkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t ioedSize, Pass& pass) {
     context.ioedPending = g_run.hasMode(ModeFlag::ADD_IOED);
     for (uint64_t at = 0;;) {
         context.inputOffset = static_cast<uint32_t>(at);
         const uint64_t left = input.length() - at;
-        if (left < box::kHeaderSize) return pass.looseBytes(static_cast<uint32_t>(left));
+        if (left < box::kHeaderSize) return pass.LooseBytes(static_cast<uint32_t>(left));
         uint8_t* lead = context.buffer;
         if (!input.read(lead, box::kHeaderSize)) return false;
         const uint32_t size = readU32(lead);
         const uint32_t leadSize = size < kLeadSize ? size : kLeadSize;
         if (!input.read(lead + box::kHeaderSize, leadSize - box::kHeaderSize)) return false;
-        const Role role = roleOf(lead, size);
+        const Role role = RoleOf(lead, size);
         if (role == Role::OwnIoed) context.ioedPending = false;
         if (role != Role::Dropped && context.ioedPending) {
             context.ioedOffset = context.outputOffset();
-            pass.insertIoed();
+            pass.InsertIoed();
             context.shift += static_cast<int32_t>(ioedSize);
             context.ioedPending = false;
         }
         uint32_t written = 0;
-        if (!pass.handle(role, size, size - leadSize, &written)) return false;
+        if (!pass.Handle(role, size, size - leadSize, &written)) return false;
         context.shift += static_cast<int32_t>(written - size);
         at += size;
     }
@@ -134,13 +134,13 @@ class PlanningPass {
 public:
     PlanningPass(InputFile& input, ConditionerContext& context) : input_(input), context_(context) {}
 
-    void insertIoed() {}
+    void InsertIoed() {}
 
-    bool handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
+    bool Handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
         switch (role) {
             case Role::Dropped: return input_.skip(rest);
             case Role::MediaData:
-                map_.addMediaData(uint64_t{context_.inputOffset} + box::kHeaderSize, size - box::kHeaderSize,
+                map_.AddMediaData(uint64_t{context_.inputOffset} + box::kHeaderSize, size - box::kHeaderSize,
                                   uint64_t{context_.outputOffset()} + box::kHeaderSize);
                 [[fallthrough]];
             case Role::Copied:
@@ -148,17 +148,17 @@ public:
                 *written = size;
                 return input_.skip(rest);
             case Role::Movie: {
-                if (!readRest(size, rest)) return false;
+                if (!ReadRest(size, rest)) return false;
                 const MovieBoxPlan plan = PlanMovieBox(context_, size);
                 offsetsReadable_ = offsetsReadable_ && plan.offsetsReadable;
-                addTargets(plan.offsets);
+                AddTargets(plan.offsets);
                 *written = plan.outputSize;
                 return true;
             }
             case Role::Fragment: {
-                if (!readRest(size, rest)) return false;
+                if (!ReadRest(size, rest)) return false;
                 const FragmentPlan plan = PlanMovieFragment(context_, size);
-                addTargets(plan.offsets);
+                AddTargets(plan.offsets);
                 *written = plan.outputSize;
                 return true;
             }
@@ -166,11 +166,11 @@ public:
         return false;
     }
 
-    bool looseBytes(uint32_t) { return true; }
+    bool LooseBytes(uint32_t) { return true; }
 
-    const OffsetMap& map() const { return map_; }
+    const OffsetMap& Map() const { return map_; }
 
-    bool offsetsMove() const {
+    bool OffsetsMove() const {
         for (const OffsetTarget& target : targets_) {
             if (!MovedValue(target, map_)) return false;
         }
@@ -178,9 +178,9 @@ public:
     }
 
 private:
-    bool readRest(uint32_t size, uint32_t rest) { return input_.read(context_.buffer + size - rest, rest); }
+    bool ReadRest(uint32_t size, uint32_t rest) { return input_.read(context_.buffer + size - rest, rest); }
 
-    void addTargets(const std::vector<OffsetField>& fields) {
+    void AddTargets(const std::vector<OffsetField>& fields) {
         for (const OffsetField& field : fields) targets_.push_back(TargetOf(context_.buffer, field));
     }
 
@@ -198,9 +198,9 @@ public:
                 const OffsetMap& map)
         : input_(input), output_(output), context_(context), ioed_(ioed), map_(map) {}
 
-    void insertIoed() { output_.write(ioed_.bytes, ioed_.size); }
+    void InsertIoed() { output_.write(ioed_.bytes, ioed_.size); }
 
-    bool handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
+    bool Handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
         if (role == Role::Dropped) return input_.skip(rest);
         if (!input_.read(context_.buffer + size - rest, rest)) return false;
         if (role == Role::Movie) {
@@ -218,7 +218,7 @@ public:
         return true;
     }
 
-    bool looseBytes(uint32_t count) {
+    bool LooseBytes(uint32_t count) {
         if (count != 0 && input_.read(context_.buffer, count)) output_.write(context_.buffer, count);
         return true;
     }
@@ -244,15 +244,15 @@ public:
         ioed_ = makeIoedBox();
         ConditionerContext planning(g_run.workBuffer.get());
         PlanningPass plan(input_, planning);
-        if (!walkTopLevelBoxes(input_, planning, ioed_.size, plan) || !input_.seek(0)) return result;
-        if (!plan.offsetsMove()) {
+        if (!WalkTopLevelBoxes(input_, planning, ioed_.size, plan) || !input_.seek(0)) return result;
+        if (!plan.OffsetsMove()) {
             result.outcome = TrackOutcome::OffsetsStuck;
             return result;
         }
         ConditionerContext context(g_run.workBuffer.get());
         output_.write(kPrefixTemplate, sizeof kPrefixTemplate);
-        WritingPass write(input_, output_, context, ioed_, plan.map());
-        walkTopLevelBoxes(input_, context, ioed_.size, write);
+        WritingPass write(input_, output_, context, ioed_, plan.Map());
+        WalkTopLevelBoxes(input_, context, ioed_.size, write);
         if (!context.index.empty() && g_run.hasMode(ModeFlag::ADD_MFRA))
             context.shift += static_cast<int32_t>(WriteFragmentIndex(output_, context.index));
         if (context.ioedOffset != 0) writeLocatedClips(context.ioedOffset);

@@ -52,7 +52,7 @@ struct ConditionerContext {
     // Where the current top-level box lands in the output, before its own growth.
     uint32_t outputOffset() const { return static_cast<uint32_t>(inputOffset + static_cast<uint32_t>(shift)); }
 
-    void notice(TrackNotice reason) {
+    void Notice(TrackNotice reason) {
         for (TrackNotice given : notices) {
             if (given == reason) return;
         }

@@ -48,7 +48,7 @@ bool isPlainRun(const uint8_t* buffer, Span run) {
 
 // The track fragment of the music track: the one whose tfhd names its ID, or
 // the first when no movie box came before. Numbered from 1; 0 when none is.
-uint32_t findMusicTrackFragment(const ConditionerContext& context, uint32_t size, Span* traf) {
+uint32_t FindMusicTrackFragment(const ConditionerContext& context, uint32_t size, Span* traf) {
     ChildWalk walk(context.buffer, Span{0, size});
     for (uint32_t number = 1; walk.next();) {
         if (!walk.currentIs("traf")) continue;
@@ -72,7 +72,7 @@ uint32_t findMusicTrackFragment(const ConditionerContext& context, uint32_t size
 // offset in every run the base itself moves with the first run's samples. Runs
 // counted from the moof move by what changed between the moof and their
 // samples; runs counted from the data of the track fragment before move with it.
-void addRunOffsets(uint8_t* buffer, Span traf, bool firstTraf, const ConditionerContext& context, FragmentPlan& plan) {
+void AddRunOffsets(uint8_t* buffer, Span traf, bool firstTraf, const ConditionerContext& context, FragmentPlan& plan) {
     const Span tfhd = box::findChild(buffer, traf, "tfhd");
     std::vector<Span> runs;
     bool everyRunHasOffset = true;
@@ -109,7 +109,7 @@ void keepRuns(const ConditionerContext& context, uint32_t size, FragmentPlan& pl
     ChildWalk trafs(context.buffer, Span{0, size});
     for (bool first = true; trafs.next();) {
         if (!trafs.currentIs("traf")) continue;
-        addRunOffsets(context.buffer, trafs.current(), first, context, plan);
+        AddRunOffsets(context.buffer, trafs.current(), first, context, plan);
         first = false;
     }
 }
@@ -212,7 +212,7 @@ void recutRuns(ConditionerContext& context, const PlainFragment& fragment, Fragm
 
 // Locates the clips in the music track's runs, one piece per run, indexes the
 // runs when they were re-cut, and moves the running time past them.
-void locateAndIndexRuns(ConditionerContext& context, const FragmentPlan& plan) {
+void LocateAndIndexRuns(ConditionerContext& context, const FragmentPlan& plan) {
     const uint32_t boxOffset = context.outputOffset();
     uint32_t time = context.runningTime;
     uint32_t runNumber = 0;
@@ -233,7 +233,7 @@ void locateAndIndexRuns(ConditionerContext& context, const FragmentPlan& plan) {
 FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
     FragmentPlan plan;
     plan.outputSize = size;
-    plan.musicTrafNumber = findMusicTrackFragment(context, size, &plan.musicTraf);
+    plan.musicTrafNumber = FindMusicTrackFragment(context, size, &plan.musicTraf);
     PlainFragment fragment;
     plan.recut = g_run.hasMode(ModeFlag::REFRAGMENT) && plan.musicTrafNumber != 0 &&
                  isPlainFragment(context.buffer, size, fragment) && recutSize(context, fragment) <= kWorkBufferSize;
@@ -247,7 +247,7 @@ FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
 }
 
 void WriteMovieFragment(ConditionerContext& context, OutputFile& output, const FragmentPlan& plan, const OffsetMap& map) {
-    if (plan.musicTrafNumber != 0) locateAndIndexRuns(context, plan);
+    if (plan.musicTrafNumber != 0) LocateAndIndexRuns(context, plan);
     for (const OffsetField& field : plan.offsets) {
         const bool moved = MoveField(context.buffer, field, map);
         assert(moved && "an offset the plan checked did not move");

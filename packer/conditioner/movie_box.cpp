@@ -68,7 +68,7 @@ bool readSampleTables(const uint8_t* buffer, MusicTables& music) {
 // samples taken from the sample-to-chunk table. False when that table is not
 // well formed or does not account for exactly the samples the track holds.
 template <class Visit>
-bool forEachInputChunk(const uint8_t* buffer, const MusicTables& music, Visit visit) {
+bool ForEachInputChunk(const uint8_t* buffer, const MusicTables& music, Visit visit) {
     const uint32_t chunks = readU32(buffer + music.stco.offset + 12);
     const uint32_t entries = readU32(buffer + music.stsc.offset + 12);
     const uint8_t* stsc = buffer + music.stsc.offset + 16;
@@ -92,12 +92,12 @@ enum class SamplePlacement { BackToBack, Apart, Unusable };
 
 // One-second chunks need the samples one after the other: each chunk beginning
 // where the one before it ended.
-SamplePlacement samplesLie(const uint8_t* buffer, const MusicTables& music) {
+SamplePlacement SamplesLie(const uint8_t* buffer, const MusicTables& music) {
     const uint8_t* offsets = buffer + music.stco.offset + 16;
     const uint8_t* sizes = buffer + music.stsz.offset + 20;
     uint64_t end = readU32(offsets);
     bool apart = false;
-    const bool wellFormed = forEachInputChunk(buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
+    const bool wellFormed = ForEachInputChunk(buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
         const uint32_t start = readU32(offsets + 4 * chunk);
         apart = apart || start != end;
         end = start;
@@ -116,12 +116,12 @@ bool tablesFitTableArea(MusicTables& music) {
 
 // Reads the music track's clock and tables; a track whose tables can't be
 // followed, or whose samples lie apart, keeps its own chunks.
-ChunkLayout chooseLayout(const ConditionerContext& context, uint32_t size, MovieBoxPlan& plan) {
+ChunkLayout ChooseLayout(const ConditionerContext& context, uint32_t size, MovieBoxPlan& plan) {
     const uint8_t* buffer = context.buffer;
     MusicTables& music = plan.music;
     plan.clockRead = readTimescale(buffer, music) && readTimeToSample(buffer, context, music);
     if (!plan.clockRead || !readSampleTables(buffer, music)) return ChunkLayout::KeptTablesUnusable;
-    switch (samplesLie(buffer, music)) {
+    switch (SamplesLie(buffer, music)) {
         case SamplePlacement::Unusable: return ChunkLayout::KeptTablesUnusable;
         case SamplePlacement::Apart: return ChunkLayout::KeptSamplesApart;
         case SamplePlacement::BackToBack: break;
@@ -146,7 +146,7 @@ uint8_t* startFullBox(uint8_t* to, uint32_t size, const char (&type)[5], uint32_
 
 // Calls visit(chunk, samples) for each one-second chunk, chunks numbered from 1.
 template <class Visit>
-void forEachNewChunk(const ConditionerContext& context, const MusicTables& music, Visit visit) {
+void ForEachNewChunk(const ConditionerContext& context, const MusicTables& music, Visit visit) {
     uint32_t taken = 0;
     for (uint32_t chunk = 1; taken < music.sampleCount; ++chunk) {
         const uint32_t samples = CutOneSecond(clockOf(context), chunk, taken, music.sampleCount);
@@ -158,7 +158,7 @@ void forEachNewChunk(const ConditionerContext& context, const MusicTables& music
 // The new sample-to-chunk table: one entry (first chunk, samples, description 1) per chunk.
 uint8_t* buildSampleToChunk(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
     uint8_t* entry = startFullBox(to, stscSize(music.chunkCount), "stsc", music.chunkCount);
-    forEachNewChunk(context, music, [&entry](uint32_t chunk, uint32_t samples) {
+    ForEachNewChunk(context, music, [&entry](uint32_t chunk, uint32_t samples) {
         writeU32(entry, chunk);
         writeU32(entry + 4, samples);
         writeU32(entry + 8, 1);
@@ -176,7 +176,7 @@ uint8_t* buildChunkTables(uint8_t* to, const ConditionerContext& context, const 
         startFullBox(chunkOffsets + 4 * music.chunkCount, chunkTableSize(music.chunkCount), "stss", music.chunkCount);
     uint32_t offset = music.sampleCount ? readU32(context.buffer + music.stco.offset + 16) : 0;
     uint32_t sample = 0;
-    forEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
+    ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
         writeU32(chunkOffsets + 4 * (chunk - 1), offset);
         writeU32(syncSamples + 4 * (chunk - 1), sample + 1);
         for (uint32_t i = 0; i < samples; ++i) offset += context.sampleSizes[sample + i];
@@ -208,7 +208,7 @@ uint32_t buildSampleTables(ConditionerContext& context, const MusicTables& music
 
 // ---- Offsets ----
 
-void addChunkOffsets(const uint8_t* buffer, Span table, FieldWidth width, MovieBoxPlan& plan) {
+void AddChunkOffsets(const uint8_t* buffer, Span table, FieldWidth width, MovieBoxPlan& plan) {
     const uint32_t entrySize = width == FieldWidth::Unsigned64 ? 8 : 4;
     if (!declaredEntriesFit(buffer, table, 12, 16, entrySize)) {
         plan.offsetsReadable = false;
@@ -221,15 +221,15 @@ void addChunkOffsets(const uint8_t* buffer, Span table, FieldWidth width, MovieB
 // Every chunk offset the movie box will hold: each entry of every track's
 // chunk offset tables, the new table's instead of the music track's own when
 // it is rebuilt.
-void collectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunkOffsetsAt, MovieBoxPlan& plan) {
+void CollectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunkOffsetsAt, MovieBoxPlan& plan) {
     const bool rebuilt = plan.layout == ChunkLayout::Rebuilt;
     box::ChildWalk traks(buffer, Span{0, size});
     while (traks.next()) {
         if (!traks.currentIs("trak") || (rebuilt && traks.current().offset == plan.music.track.trak.offset)) continue;
         box::ChildWalk tables(buffer, TrackBoxesOf(buffer, traks.current()).stbl);
         while (tables.next()) {
-            if (tables.currentIs("stco")) addChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned32, plan);
-            if (tables.currentIs("co64")) addChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned64, plan);
+            if (tables.currentIs("stco")) AddChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned32, plan);
+            if (tables.currentIs("co64")) AddChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned64, plan);
         }
     }
     for (uint32_t chunk = 0; rebuilt && chunk < plan.music.chunkCount; ++chunk)
@@ -238,18 +238,18 @@ void collectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunk
 
 // ---- Clips ----
 
-void locateClipsInNewChunks(const ConditionerContext& context, const MusicTables& music) {
+void LocateClipsInNewChunks(const ConditionerContext& context, const MusicTables& music) {
     const uint32_t boxOffset = context.outputOffset();
     uint32_t time = 0;
-    forEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
+    ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
         LocateClips(context, PiecePlace{boxOffset, 1, chunk, PiecePlace::Kind::Chunk}, time, samples);
         time += samples * context.sampleDelta;
     });
 }
 
-void locateClipsInInputChunks(const ConditionerContext& context, const MusicTables& music) {
+void LocateClipsInInputChunks(const ConditionerContext& context, const MusicTables& music) {
     const uint32_t boxOffset = context.outputOffset();
-    forEachInputChunk(context.buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
+    ForEachInputChunk(context.buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
         LocateClips(context, PiecePlace{boxOffset, 1, chunk + 1, PiecePlace::Kind::Chunk}, first * context.sampleDelta,
                     samples);
     });
@@ -262,7 +262,7 @@ void growContainers(uint8_t* buffer, const TrackBoxes& track, uint32_t growth) {
 
 // Everything up to the music track's stbl header, the new tables, then all that
 // follows the old stbl (boxes behind it in minf and mdia, other tracks, the rest).
-void writeRebuilt(uint8_t* buffer, OutputFile& output, uint32_t size, const MovieBoxPlan& plan) {
+void WriteRebuilt(uint8_t* buffer, OutputFile& output, uint32_t size, const MovieBoxPlan& plan) {
     const Span stbl = plan.music.track.stbl;
     growContainers(buffer, plan.music.track, plan.outputSize - size);
     const uint32_t head = stbl.offset + box::kHeaderSize;
@@ -273,7 +273,7 @@ void writeRebuilt(uint8_t* buffer, OutputFile& output, uint32_t size, const Movi
     output.write(buffer + stbl.end(), tail);
 }
 
-TrackNotice noticeFor(ChunkLayout layout) {
+TrackNotice NoticeFor(ChunkLayout layout) {
     return layout == ChunkLayout::KeptSamplesApart     ? TrackNotice::SamplesApart
            : layout == ChunkLayout::KeptTablesUnusable ? TrackNotice::TablesUnusable
                                                        : TrackNotice::NoMusicTrack;
@@ -286,7 +286,7 @@ MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size) {
     plan.outputSize = size;
     plan.music.track = FindMusicTrack(context.buffer, Span{0, size});
     context.musicTrackId = box::found(plan.music.track.trak) ? TrackIdOf(context.buffer, plan.music.track.trak) : 0;
-    if (box::found(plan.music.track.trak)) plan.layout = chooseLayout(context, size, plan);
+    if (box::found(plan.music.track.trak)) plan.layout = ChooseLayout(context, size, plan);
     if (plan.clockRead) {
         context.timescale = plan.music.timescale;
         context.sampleDelta = plan.music.sampleDelta;
@@ -296,9 +296,9 @@ MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size) {
         plan.tablesSize = buildSampleTables(context, plan.music, &newChunkOffsetsAt);
         plan.outputSize = size - plan.music.track.stbl.size + box::kHeaderSize + plan.tablesSize;
     } else {
-        context.notice(noticeFor(plan.layout));
+        context.Notice(NoticeFor(plan.layout));
     }
-    collectChunkOffsets(context.buffer, size, newChunkOffsetsAt, plan);
+    CollectChunkOffsets(context.buffer, size, newChunkOffsetsAt, plan);
     return plan;
 }
 
@@ -310,15 +310,15 @@ void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t siz
     // A rebuilt track is written with the copy of its stsd in the table area.
     const Span stsd = rebuilt ? Span{kTableAreaOffset, plan.music.stsd.size} : plan.music.stsd;
     if (musicRead) CamouflageBitrates(buffer, stsd, g_run.camouflageBitrate);
-    if (rebuilt) locateClipsInNewChunks(context, plan.music);
-    if (plan.layout == ChunkLayout::KeptSamplesApart) locateClipsInInputChunks(context, plan.music);
+    if (rebuilt) LocateClipsInNewChunks(context, plan.music);
+    if (plan.layout == ChunkLayout::KeptSamplesApart) LocateClipsInInputChunks(context, plan.music);
     if (plan.clockRead) context.runningTime += context.sampleDelta * plan.music.sampleCount;
     for (const OffsetField& field : plan.offsets) {
         const bool moved = MoveField(buffer, field, map);
         assert(moved && "an offset the plan checked did not move");
         (void)moved;
     }
-    if (rebuilt) writeRebuilt(buffer, output, size, plan);
+    if (rebuilt) WriteRebuilt(buffer, output, size, plan);
     else output.write(buffer, size);
     if (musicRead)
         std::printf("%luHz (%lusamples)\n", static_cast<unsigned long>(context.timescale),

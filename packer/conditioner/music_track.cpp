@@ -8,12 +8,12 @@ namespace {
 constexpr uint32_t kHandlerTypeAt = 16;    // hdlr: header, version and flags, pre_defined
 constexpr uint32_t kFirstSampleEntry = 16;  // stsd: header, version and flags, entry count
 
-bool handlerIs(const uint8_t* buffer, Span mdia, const char (&type)[5]) {
+bool HandlerIs(const uint8_t* buffer, Span mdia, const char (&type)[5]) {
     const Span hdlr = box::findChild(buffer, mdia, "hdlr");
     return hdlr.size >= kHandlerTypeAt + 4 && box::typeIs(buffer + hdlr.offset + kHandlerTypeAt, type);
 }
 
-bool firstSampleEntryIs(const uint8_t* buffer, Span stbl, const char (&type)[5]) {
+bool FirstSampleEntryIs(const uint8_t* buffer, Span stbl, const char (&type)[5]) {
     const Span stsd = box::findChild(buffer, stbl, "stsd");
     if (stsd.size < kFirstSampleEntry + box::kHeaderSize) return false;
     const uint32_t entry = readU32(buffer + stsd.offset + kFirstSampleEntry);
@@ -36,7 +36,7 @@ TrackBoxes FindMusicTrack(const uint8_t* buffer, Span moov) {
     while (traks.next()) {
         if (!traks.currentIs("trak")) continue;
         const TrackBoxes track = TrackBoxesOf(buffer, traks.current());
-        if (box::found(track.stbl) && handlerIs(buffer, track.mdia, "soun") && firstSampleEntryIs(buffer, track.stbl, "mp4a"))
+        if (box::found(track.stbl) && HandlerIs(buffer, track.mdia, "soun") && FirstSampleEntryIs(buffer, track.stbl, "mp4a"))
             return track;
     }
     return TrackBoxes{};

@@ -4,11 +4,11 @@
 
 #include "packer/conditioner/box.h"
 
-void OffsetMap::addMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt) {
+void OffsetMap::AddMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt) {
     stretches_.push_back(Stretch{inputAt, size, outputAt});
 }
 
-std::optional<uint64_t> OffsetMap::outputOf(uint64_t inputPosition) const {
+std::optional<uint64_t> OffsetMap::OutputOf(uint64_t inputPosition) const {
     auto after = std::upper_bound(stretches_.begin(), stretches_.end(), inputPosition,
                                   [](uint64_t position, const Stretch& stretch) { return position < stretch.inputAt; });
     if (after == stretches_.begin()) return std::nullopt;
@@ -34,7 +34,7 @@ OffsetTarget TargetOf(const uint8_t* buffer, const OffsetField& field) {
 
 std::optional<uint64_t> MovedValue(const OffsetTarget& target, const OffsetMap& map) {
     if (target.inputPosition < 0) return std::nullopt;
-    const std::optional<uint64_t> output = map.outputOf(static_cast<uint64_t>(target.inputPosition));
+    const std::optional<uint64_t> output = map.OutputOf(static_cast<uint64_t>(target.inputPosition));
     if (!output || *output > INT64_MAX / 2) return std::nullopt;
     const int64_t value = static_cast<int64_t>(*output) - target.outputOrigin;
     switch (target.width) {

@@ -12,11 +12,11 @@
 class OffsetMap {
 public:
     // The payload of an mdat box copied whole to `outputAt`; added in input order.
-    void addMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt);
+    void AddMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt);
 
     // Where a byte of media data lands; none for any other byte, which no chunk
     // or run may name.
-    std::optional<uint64_t> outputOf(uint64_t inputPosition) const;
+    std::optional<uint64_t> OutputOf(uint64_t inputPosition) const;
 
 private:
     struct Stretch {

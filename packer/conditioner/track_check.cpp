@@ -188,7 +188,7 @@ private:
             if (isTopLevel(top, "mdat")) mediaData_.push_back(top);
         }
         for (Span top : boxes_) {
-            if (isTopLevel(top, "moov") && (!readMovie(top) || !checkChunkOffsets(top))) return false;
+            if (isTopLevel(top, "moov") && (!readMovie(top) || !CheckChunkOffsets(top))) return false;
             if (isTopLevel(top, "moof") && !readFragment(top)) return false;
         }
         return true;
@@ -299,7 +299,7 @@ private:
 
     // ---- Where chunks and runs start ----
 
-    bool insideMediaData(uint64_t position) const {
+    bool InsideMediaData(uint64_t position) const {
         auto after = std::upper_bound(mediaData_.begin(), mediaData_.end(), position,
                                       [](uint64_t at, Span mdat) { return at < mdat.offset; });
         return after != mediaData_.begin() && position >= (after - 1)->offset + uint64_t{box::kHeaderSize} &&
@@ -307,7 +307,7 @@ private:
     }
 
     // Every chunk of every track starts in the track's media data.
-    bool checkChunkOffsets(Span moov) {
+    bool CheckChunkOffsets(Span moov) {
         uint32_t trackNumber = 0;
         ChildWalk traks(data_, moov);
         while (traks.next()) {
@@ -317,18 +317,18 @@ private:
             while (tables.next()) {
                 const bool wide = tables.currentIs("co64");
                 if (!wide && !tables.currentIs("stco")) continue;
-                if (!checkChunkStarts(moov, trackNumber, tables.current(), wide ? 8 : 4)) return false;
+                if (!CheckChunkStarts(moov, trackNumber, tables.current(), wide ? 8 : 4)) return false;
             }
         }
         return true;
     }
 
-    bool checkChunkStarts(Span moov, uint32_t trackNumber, Span table, uint32_t width) {
+    bool CheckChunkStarts(Span moov, uint32_t trackNumber, Span table, uint32_t width) {
         if (!tableFits(table, 12, 16, width)) return false;
         for (uint32_t chunk = 0; chunk < readU32(data_ + table.offset + 12); ++chunk) {
             const uint8_t* entry = data_ + table.offset + 16 + width * chunk;
             const uint64_t at = width == 8 ? readU64(entry) : readU32(entry);
-            if (!insideMediaData(at))
+            if (!InsideMediaData(at))
                 return report_.problem("track: chunk ", chunk + 1, " of track ", trackNumber, " in the moov at ",
                                        moov.offset, " starts at ", at, ", outside the media data");
         }
@@ -338,7 +338,7 @@ private:
     // What a track fragment's run data offsets count from: its base data offset,
     // or the moof for the first one and one that says so; none when they count
     // from the end of the data of the one before.
-    std::optional<uint64_t> dataBaseOf(uint32_t moofAt, Span traf, uint32_t number) const {
+    std::optional<uint64_t> DataBaseOf(uint32_t moofAt, Span traf, uint32_t number) const {
         const Span tfhd = box::findChild(data_, traf, "tfhd");
         const uint32_t flags = tfhd.size >= 12 ? box::flagsOf(data_, tfhd) : 0;
         if ((flags & 0x000001) && tfhd.size >= 24) return readU64(data_ + tfhd.offset + 16);
@@ -369,7 +369,7 @@ private:
     bool readTrackFragment(uint32_t moofAt, Span traf, uint32_t number) {
         TrackFragmentRuns runs{static_cast<uint32_t>(runSamples_.size()), 0};
         NumberList shown;
-        const std::optional<uint64_t> base = dataBaseOf(moofAt, traf, number);
+        const std::optional<uint64_t> base = DataBaseOf(moofAt, traf, number);
         uint32_t outsideRun = 0;
         uint64_t outsideAt = 0;
         ChildWalk walk(data_, traf);
@@ -384,7 +384,7 @@ private:
             // readRun checked that the run holds the data offset its flags announce.
             const int32_t offset = static_cast<int32_t>(readU32(data_ + walk.current().offset + 16));
             const uint64_t at = *base + static_cast<uint64_t>(int64_t{offset});
-            if (!insideMediaData(at)) outsideRun = runs.runs, outsideAt = at;
+            if (!InsideMediaData(at)) outsideRun = runs.runs, outsideAt = at;
         }
         trackFragments_.push_back(runs);
         report_.line("runs of the moof at ", moofAt, ", traf ", number, ": ", shown.text(), " (", shown.total(),
