@@ -95,11 +95,11 @@ enum class SamplePlacement { BackToBack, Apart, Unusable };
 SamplePlacement SamplesLie(const uint8_t* buffer, const MusicTables& music) {
     const uint8_t* offsets = buffer + music.stco.offset + 16;
     const uint8_t* sizes = buffer + music.stsz.offset + 20;
-    uint64_t end = readU32(offsets);
+    uint64_t end = 0;
     bool apart = false;
     const bool wellFormed = ForEachInputChunk(buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
         const uint32_t start = readU32(offsets + 4 * chunk);
-        apart = apart || start != end;
+        apart = apart || (chunk != 0 && start != end);
         end = start;
         for (uint32_t i = 0; i < samples; ++i) end += readU32(sizes + 4 * (first + i));
     });
