@@ -72,7 +72,7 @@ void BM_ConditionLargestTrack(benchmark::State& state) {
         OutputFile output;
         input.open(folder / "song.3g2");
         output.create(folder / "song.out");
-        benchmark::DoNotOptimize(ConditionMusicTrack(input, output, 2560));
+        benchmark::DoNotOptimize(ConditionMusicTrack(input, output, 2560).change);
         output.close();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * largestTrack().size()));

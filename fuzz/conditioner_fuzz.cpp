@@ -75,15 +75,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InputFile input;
     OutputFile output;
     if (!input.open(inputPath) || !output.create(outputPath)) std::abort();
-    const int32_t shift = ConditionMusicTrack(input, output, 0);
+    const ConditionedTrack result = ConditionMusicTrack(input, output, 0);
     if (!output.close() || input.failed()) std::abort();
 
     const std::string track = fuzz::readWholeFile(outputPath);
-    if (shift == OVERSIZE_SENTINEL) {
+    if (result.outcome != TrackOutcome::Conditioned) {
         if (!track.empty()) std::abort();
         return 0;
     }
-    if (static_cast<int64_t>(track.size()) != static_cast<int64_t>(size - 2) + shift) std::abort();
+    if (static_cast<int64_t>(track.size()) != static_cast<int64_t>(size - 2) + result.change) std::abort();
     if (track.size() < 72 || std::memcmp(track.data() + 4, "ftypkddi", 8) != 0) std::abort();
     if (!isWholeBoxes(track)) std::abort();
     return 0;

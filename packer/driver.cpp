@@ -150,18 +150,30 @@ bool copyPlain(Package& package, InputFile& input, MemberSlot& member) {
     return true;
 }
 
+const char* NoticeText(TrackNotice notice) {
+    switch (notice) {
+        case TrackNotice::NoMusicTrack: return "no AAC track in the movie box; it is kept as it is";
+        case TrackNotice::TablesUnusable: return "music chunks kept as they are: the sample tables can't be rebuilt";
+        case TrackNotice::SamplesApart: return "music chunks kept as they are: other data lies between the samples";
+    }
+    return "";
+}
+
 // The track passes through the conditioner; a track it can't condition is copied
-// unchanged. False when the source could not be read (reported).
+// as it came. False when the source could not be read (reported).
 bool storeMusic(Package& package, InputFile& input, MemberSlot& member) {
     uint32_t dataPos = package.pos + kBlockSize;
-    int32_t change = ConditionMusicTrack(input, package.output, dataPos);
-    if (change == OVERSIZE_SENTINEL) {
+    const ConditionedTrack track = ConditionMusicTrack(input, package.output, dataPos);
+    if (track.outcome != TrackOutcome::Conditioned) {
         input.seek(0);
         package.output.seek(dataPos);
-        std::printf("  error: Atom size over (.3g2 file)\n");
+        std::printf(track.outcome == TrackOutcome::TooLarge
+                        ? "  error: Atom size over (.3g2 file)\n"
+                        : " notice: music track stored as it came: its chunk or run offsets can't be moved\n");
         return copyPlain(package, input, member);
     }
-    int64_t conditionedSize = int64_t{member.size} + change;
+    for (TrackNotice notice : track.notices) std::printf(" notice: %s\n", NoticeText(notice));
+    int64_t conditionedSize = int64_t{member.size} + track.change;
     if (input.failed() || conditionedSize < 0 || conditionedSize > INT32_MAX) {
         reportError(member.sourcePath);
         return false;

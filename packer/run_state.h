@@ -47,6 +47,7 @@ struct ClipRange {
     uint32_t start = 0;   // milliseconds, later samples
     uint32_t length = 0;  // milliseconds, later samples
     uint32_t boxOffset = 0;
+    uint8_t trackFragment = 1;  // 1-based, in a moof; 1 in a movie box
     uint8_t runNumber = 0;
     uint8_t sampleNumber = 0;
     int8_t state = 0;

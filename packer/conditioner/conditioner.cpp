@@ -17,7 +17,7 @@ void fillClipSlot(uint8_t* slot, const ClipRange* clip) {
     if (clip) {
         std::memcpy(slot + ClipSlot::kName, clip->name, strnlen(clip->name, kMaxNameLength));
         writeU32(slot + ClipSlot::kBoxOffset, clip->boxOffset);
-        slot[ClipSlot::kTrackFragment] = 1;
+        slot[ClipSlot::kTrackFragment] = clip->trackFragment;
         slot[ClipSlot::kPiece] = clip->runNumber;
         slot[ClipSlot::kSample] = clip->sampleNumber;
         writeU32(slot + ClipSlot::kLength, clip->length);
@@ -77,98 +77,196 @@ bool topLevelBoxesAreSound(InputFile& input) {
     return box::topLevelBoxesFit(input.length(), kLargestConditionedBox, sizeAt) && input.seek(0);
 }
 
-class TrackConditioner {
-public:
-    TrackConditioner(InputFile& input, OutputFile& output, uint32_t memberDataOffset)
-        : input_(input), output_(output), memberDataOffset_(memberDataOffset), context_(g_run.workBuffer.get()) {}
+// What the box loop does with a top-level box.
+enum class Role { Dropped, Copied, MediaData, OwnIoed, Movie, Fragment };
 
-    int32_t run() {
-        ioed_ = makeIoedBox();
-        context_.ioedPending = g_run.hasMode(ModeFlag::ADD_IOED);
-        output_.write(kPrefixTemplate, sizeof kPrefixTemplate);
-        conditionBoxes();
-        if (!context_.index.empty() && g_run.hasMode(ModeFlag::ADD_MFRA))
-            context_.shift += static_cast<int32_t>(WriteFragmentIndex(output_, context_.index));
-        if (context_.ioedOffset != 0) writeLocatedClips();
-        return context_.shift;
+// The first bytes of a box that the loop reads itself: its header and the
+// first four letters of a uuid box's extended type.
+constexpr uint32_t kLeadSize = 12;
+
+// Our own ftyp replaces the input's, an input index names input positions, and
+// of the uuid boxes only the input's own ioed box is kept (it stands instead of ours).
+Role RoleOf(const uint8_t* lead, uint32_t size) {
+    const uint8_t* type = lead + 4;
+    if (box::typeIs(type, "ftyp") || box::typeIs(type, "mfra")) return Role::Dropped;
+    if (box::typeIs(type, "uuid"))
+        return size >= kLeadSize && std::memcmp(lead + 8, "ioed", 4) == 0 ? Role::OwnIoed : Role::Dropped;
+    if (box::typeIs(type, "moov")) return Role::Movie;
+    if (box::typeIs(type, "moof")) return Role::Fragment;
+    return box::typeIs(type, "mdat") ? Role::MediaData : Role::Copied;
+}
+
+// Both passes walk the top-level boxes alike, so that the same boxes are
+// dropped, copied or rebuilt and the ioed box stands before the same box. A
+// pass handles each box after its lead bytes were read into the WorkBuffer
+// and says how long it is written; false on a read failure.
+template <class Pass>
+bool WalkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t ioedSize, Pass& pass) {
+    context.ioedPending = g_run.hasMode(ModeFlag::ADD_IOED);
+    for (uint64_t at = 0;;) {
+        context.inputOffset = static_cast<uint32_t>(at);
+        const uint64_t left = input.length() - at;
+        if (left < box::kHeaderSize) return pass.LooseBytes(static_cast<uint32_t>(left));
+        uint8_t* lead = context.buffer;
+        if (!input.read(lead, box::kHeaderSize)) return false;
+        const uint32_t size = readU32(lead);
+        const uint32_t leadSize = size < kLeadSize ? size : kLeadSize;
+        if (!input.read(lead + box::kHeaderSize, leadSize - box::kHeaderSize)) return false;
+        const Role role = RoleOf(lead, size);
+        if (role == Role::OwnIoed) context.ioedPending = false;
+        if (role != Role::Dropped && context.ioedPending) {
+            context.ioedOffset = context.outputOffset();
+            pass.InsertIoed();
+            context.shift += static_cast<int32_t>(ioedSize);
+            context.ioedPending = false;
+        }
+        uint32_t written = 0;
+        if (!pass.Handle(role, size, size - leadSize, &written)) return false;
+        context.shift += static_cast<int32_t>(written - size);
+        at += size;
+    }
+}
+
+// The planning pass reads only the movie boxes and fragments. It learns where
+// the media data lands and which input bytes their offsets name; the track can
+// be written once each of those is a byte of media data.
+class PlanningPass {
+public:
+    PlanningPass(InputFile& input, ConditionerContext& context) : input_(input), context_(context) {}
+
+    void InsertIoed() {}
+
+    bool Handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
+        switch (role) {
+            case Role::Dropped: return input_.skip(rest);
+            case Role::MediaData:
+                map_.AddMediaData(uint64_t{context_.inputOffset} + box::kHeaderSize, size - box::kHeaderSize,
+                                  uint64_t{context_.outputOffset()} + box::kHeaderSize);
+                [[fallthrough]];
+            case Role::Copied:
+            case Role::OwnIoed:
+                *written = size;
+                return input_.skip(rest);
+            case Role::Movie: {
+                if (!ReadRest(size, rest)) return false;
+                const MovieBoxPlan plan = PlanMovieBox(context_, size);
+                offsetsReadable_ = offsetsReadable_ && plan.offsetsReadable;
+                AddTargets(plan.offsets);
+                *written = plan.outputSize;
+                return true;
+            }
+            case Role::Fragment: {
+                if (!ReadRest(size, rest)) return false;
+                const FragmentPlan plan = PlanMovieFragment(context_, size);
+                AddTargets(plan.offsets);
+                *written = plan.outputSize;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool LooseBytes(uint32_t) { return true; }
+
+    const OffsetMap& Map() const { return map_; }
+
+    bool OffsetsMove() const {
+        for (const OffsetTarget& target : targets_) {
+            if (!MovedValue(target, map_)) return false;
+        }
+        return offsetsReadable_;
     }
 
 private:
-    void conditionBoxes() {
-        uint32_t size = 0;
-        for (;;) {
-            context_.inputOffset += size;
-            const uint64_t left = input_.length() - context_.inputOffset;
-            if (left < box::kHeaderSize) {
-                copyTrailingBytes(static_cast<uint32_t>(left));
-                return;
-            }
-            uint8_t* header = context_.buffer;
-            if (!input_.read(header, box::kHeaderSize)) return;
-            size = readU32(header);
-            if (!conditionBox(header, size)) return;
-        }
+    bool ReadRest(uint32_t size, uint32_t rest) { return input_.read(context_.buffer + size - rest, rest); }
+
+    void AddTargets(const std::vector<OffsetField>& fields) {
+        for (const OffsetField& field : fields) targets_.push_back(TargetOf(context_.buffer, field));
     }
 
-    // The box's 8-byte header is at the start of the WorkBuffer; false on a read failure.
-    bool conditionBox(const uint8_t* header, uint32_t size) {
-        const uint8_t* type = header + 4;
-        if (box::typeIs(type, "ftyp") || box::typeIs(type, "mfra")) return dropBox(size);
-        if (box::typeIs(type, "uuid")) return conditionUuidBox(size);
-        insertIoedWhenPending();
-        if (box::typeIs(type, "moov") || box::typeIs(type, "moof")) {
-            if (!input_.read(context_.buffer + box::kHeaderSize, size - box::kHeaderSize)) return false;
-            if (box::typeIs(type, "moov")) ConditionMovieBox(context_, output_, size);
-            else ConditionMovieFragment(context_, output_, size);
-            return true;
-        }
-        return copyBox(size);
-    }
+    InputFile& input_;
+    ConditionerContext& context_;
+    OffsetMap map_;
+    std::vector<OffsetTarget> targets_;
+    bool offsetsReadable_ = true;
+};
 
-    // Our own ftyp replaces the input's; an input index names input positions.
-    bool dropBox(uint32_t size) {
-        context_.shift -= static_cast<int32_t>(size);
-        return input_.skip(size - box::kHeaderSize);
-    }
+// The writing pass writes the track, its offsets moved by the planned map.
+class WritingPass {
+public:
+    WritingPass(InputFile& input, OutputFile& output, ConditionerContext& context, const IoedBox& ioed,
+                const OffsetMap& map)
+        : input_(input), output_(output), context_(context), ioed_(ioed), map_(map) {}
 
-    // The input's own ioed box is kept and stands instead of ours; other uuid
-    // boxes are dropped.
-    bool conditionUuidBox(uint32_t size) {
-        const uint32_t payload = size - box::kHeaderSize;
-        uint8_t* buffer = context_.buffer;
-        if (!input_.read(buffer + box::kHeaderSize, payload)) return false;
-        if (payload >= 4 && std::memcmp(buffer + box::kHeaderSize, "ioed", 4) == 0) {
-            context_.ioedPending = false;
-            output_.write(buffer, size);
+    void InsertIoed() { output_.write(ioed_.bytes, ioed_.size); }
+
+    bool Handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
+        if (role == Role::Dropped) return input_.skip(rest);
+        if (!input_.read(context_.buffer + size - rest, rest)) return false;
+        if (role == Role::Movie) {
+            const MovieBoxPlan plan = PlanMovieBox(context_, size);
+            WriteMovieBox(context_, output_, size, plan, map_);
+            *written = plan.outputSize;
+        } else if (role == Role::Fragment) {
+            const FragmentPlan plan = PlanMovieFragment(context_, size);
+            WriteMovieFragment(context_, output_, plan, map_);
+            *written = plan.outputSize;
         } else {
-            context_.shift -= static_cast<int32_t>(size);
+            output_.write(context_.buffer, size);
+            *written = size;
         }
         return true;
     }
 
-    bool copyBox(uint32_t size) {
-        if (!input_.read(context_.buffer + box::kHeaderSize, size - box::kHeaderSize)) return false;
-        output_.write(context_.buffer, size);
+    bool LooseBytes(uint32_t count) {
+        if (count != 0 && input_.read(context_.buffer, count)) output_.write(context_.buffer, count);
         return true;
     }
 
-    void copyTrailingBytes(uint32_t count) {
-        if (count != 0 && input_.read(context_.buffer, count)) output_.write(context_.buffer, count);
+private:
+    InputFile& input_;
+    OutputFile& output_;
+    ConditionerContext& context_;
+    const IoedBox& ioed_;
+    const OffsetMap& map_;
+};
+
+class TrackConditioner {
+public:
+    TrackConditioner(InputFile& input, OutputFile& output, uint32_t memberDataOffset)
+        : input_(input), output_(output), memberDataOffset_(memberDataOffset) {}
+
+    // Plans the whole track before a byte is written, so that every offset
+    // can be moved to where its byte lands; a track whose offsets can't be
+    // moved is left to be stored as it came.
+    ConditionedTrack run() {
+        ConditionedTrack result;
+        ioed_ = makeIoedBox();
+        ConditionerContext planning(g_run.workBuffer.get());
+        PlanningPass plan(input_, planning);
+        if (!WalkTopLevelBoxes(input_, planning, ioed_.size, plan) || !input_.seek(0)) return result;
+        if (!plan.OffsetsMove()) {
+            result.outcome = TrackOutcome::OffsetsStuck;
+            return result;
+        }
+        ConditionerContext context(g_run.workBuffer.get());
+        output_.write(kPrefixTemplate, sizeof kPrefixTemplate);
+        WritingPass write(input_, output_, context, ioed_, plan.Map());
+        WalkTopLevelBoxes(input_, context, ioed_.size, write);
+        if (!context.index.empty() && g_run.hasMode(ModeFlag::ADD_MFRA))
+            context.shift += static_cast<int32_t>(WriteFragmentIndex(output_, context.index));
+        if (context.ioedOffset != 0) writeLocatedClips(context.ioedOffset);
+        result.change = context.shift;
+        result.notices = context.notices;
+        return result;
     }
 
-    void insertIoedWhenPending() {
-        if (!context_.ioedPending) return;
-        context_.ioedOffset = context_.outputOffset();
-        output_.write(ioed_.bytes, ioed_.size);
-        context_.shift += static_cast<int32_t>(ioed_.size);
-        context_.ioedPending = false;
-    }
-
+private:
     // The located clips fill the ioed box's slots in clip order; the other slots
     // keep the template's bytes.
-    void writeLocatedClips() {
+    void writeLocatedClips(uint32_t ioedOffset) {
         const uint64_t end = output_.position();
-        output_.seek(uint64_t{memberDataOffset_} + context_.ioedOffset + Ioed::kFirstSlot);
+        output_.seek(uint64_t{memberDataOffset_} + ioedOffset + Ioed::kFirstSlot);
         for (const ClipRange& clip : g_run.clips) {
             if (clip.state != ClipState::Located) continue;
             uint8_t slot[ClipSlot::kSize];
@@ -181,13 +279,12 @@ private:
     InputFile& input_;
     OutputFile& output_;
     uint32_t memberDataOffset_;
-    ConditionerContext context_;
     IoedBox ioed_;
 };
 
 }  // namespace
 
-int32_t ConditionMusicTrack(InputFile& input, OutputFile& output, uint32_t memberDataOffset) {
-    if (!topLevelBoxesAreSound(input)) return OVERSIZE_SENTINEL;
+ConditionedTrack ConditionMusicTrack(InputFile& input, OutputFile& output, uint32_t memberDataOffset) {
+    if (!topLevelBoxesAreSound(input)) return ConditionedTrack{TrackOutcome::TooLarge, 0, {}};
     return TrackConditioner(input, output, memberDataOffset).run();
 }

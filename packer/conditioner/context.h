@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "packer/conditioner/box.h"
@@ -23,6 +24,13 @@ struct IndexEntry {
     uint32_t sampleNumber = 1;
 };
 
+// Why the music track kept chunks of its own; the driver says so once per reason.
+enum class TrackNotice {
+    NoMusicTrack,     // the movie box holds no AAC sound track
+    TablesUnusable,   // its sample tables can't be rebuilt
+    SamplesApart,     // other data lies between its samples
+};
+
 struct ConditionerContext {
     explicit ConditionerContext(uint8_t* workBuffer) : buffer(workBuffer) {}
 
@@ -31,12 +39,23 @@ struct ConditionerContext {
     uint32_t timescale = 22050;
     uint32_t sampleDelta = 1024;
     uint32_t runningTime = 0;  // when the next fragment's samples begin
+    // The music track's ID from the movie box: none before a movie box is read
+    // (a fragment's first track fragment is then the music), 0 when it has none.
+    std::optional<uint32_t> musicTrackId;
     bool ioedPending = false;
     uint32_t ioedOffset = 0;  // output offset of the inserted ioed box; 0 = none
     std::vector<uint32_t> sampleSizes;
     std::vector<IndexEntry> index;
+    std::vector<TrackNotice> notices;  // each reason once
     uint8_t* buffer;  // the WorkBuffer: the current top-level box from byte 0
 
     // Where the current top-level box lands in the output, before its own growth.
     uint32_t outputOffset() const { return static_cast<uint32_t>(inputOffset + static_cast<uint32_t>(shift)); }
+
+    void Notice(TrackNotice reason) {
+        for (TrackNotice given : notices) {
+            if (given == reason) return;
+        }
+        notices.push_back(reason);
+    }
 };

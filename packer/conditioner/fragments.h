@@ -1,13 +1,31 @@
-// Movie fragments: run data offsets made to name positions in the written track,
-// clips located in the runs, and, when re-fragmenting, the samples cut anew into
-// runs of about one second, each recorded for the fragment index.
+// Movie fragments: run data offsets made to name their samples' positions in the
+// written track, clips located in the music track's runs, and, when
+// re-fragmenting, its samples cut anew into runs of about one second, each
+// recorded for the fragment index.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "packer/conditioner/context.h"
+#include "packer/conditioner/offset_map.h"
 #include "packer/file_io.h"
 
-// The fragment (header included) lies at the start of the WorkBuffer. Writes it
-// rewritten and adds its growth to the context's shift.
-void ConditionMovieFragment(ConditionerContext& context, OutputFile& output, uint32_t size);
+// What becomes of a movie fragment, decided from its bytes before anything is
+// written: whether its runs are re-cut, which track fragment is the music's,
+// the size it is written with and every field of it that names an input byte.
+struct FragmentPlan {
+    bool recut = false;
+    box::Span musicTraf;  // size 0: none
+    uint32_t musicTrafNumber = 0;
+    uint32_t outputSize = 0;
+    std::vector<OffsetField> offsets;
+};
+
+// Plans the fragment (header included) at the start of the WorkBuffer; the
+// re-cut runs are written into it there, their data offsets still input positions.
+FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size);
+
+// Writes the planned fragment with its offsets moved by `map`, locates the
+// clips in the music track's runs and indexes the re-cut runs.
+void WriteMovieFragment(ConditionerContext& context, OutputFile& output, const FragmentPlan& plan, const OffsetMap& map);

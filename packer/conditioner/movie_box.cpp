@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "packer/conditioner/bitrate_camouflage.h"
 #include "packer/conditioner/pieces.h"
 #include "packer/run_state.h"
 
@@ -14,86 +15,121 @@ using box::writeU32;
 
 namespace {
 
-// Everything the rebuild needs, found and checked before anything is changed.
-struct SampleTablePlan {
-    Span trak, mdia, minf, stbl, stsd, stts, stsz, stco;
-    uint32_t timescale = 0;
-    uint32_t sampleDelta = 0;
-    uint32_t sampleCount = 0;  // N: the samples the movie box holds
-    uint32_t chunkCount = 0;   // K: the one-second chunks they are cut into
-};
-
 uint32_t stscSize(uint32_t chunks) { return 16 + 12 * chunks; }
 uint32_t chunkTableSize(uint32_t chunks) { return 16 + 4 * chunks; }  // stco and stss alike
 
-bool findTrackBoxes(const uint8_t* buffer, uint32_t size, SampleTablePlan& plan) {
-    plan.trak = box::findChild(buffer, Span{0, size}, "trak");
-    if (!box::found(plan.trak)) return false;
-    plan.mdia = box::findChild(buffer, plan.trak, "mdia");
-    if (!box::found(plan.mdia)) return false;
-    plan.minf = box::findChild(buffer, plan.mdia, "minf");
-    if (!box::found(plan.minf)) return false;
-    plan.stbl = box::findChild(buffer, plan.minf, "stbl");
-    return box::found(plan.stbl);
-}
+// ---- Reading the music track ----
 
-bool readTimescale(const uint8_t* buffer, Span mdia, SampleTablePlan& plan) {
-    Span mdhd = box::findChild(buffer, mdia, "mdhd");
+bool readTimescale(const uint8_t* buffer, MusicTables& music) {
+    Span mdhd = box::findChild(buffer, music.track.mdia, "mdhd");
     if (!box::found(mdhd) || mdhd.size < 24 || buffer[mdhd.offset + 8] != 0) return false;  // version 0 only
-    plan.timescale = readU32(buffer + mdhd.offset + 20);
-    return plan.timescale != 0;
+    music.timescale = readU32(buffer + mdhd.offset + 20);
+    return music.timescale != 0;
 }
 
 // The samples the movie box holds are those of every time-to-sample entry:
 // encoders write a shorter last frame as an entry of its own. The chunk cut
 // and the clips use the first entry's duration.
-bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, SampleTablePlan& plan) {
-    if (!declaredEntriesFit(buffer, plan.stts, 12, 16, 8)) return false;
-    const uint32_t entries = readU32(buffer + plan.stts.offset + 12);
-    plan.sampleDelta = context.sampleDelta;
-    plan.sampleCount = 0;
+bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, MusicTables& music) {
+    music.stts = box::findChild(buffer, music.track.stbl, "stts");
+    if (!box::found(music.stts) || !declaredEntriesFit(buffer, music.stts, 12, 16, 8)) return false;
+    const uint32_t entries = readU32(buffer + music.stts.offset + 12);
+    music.sampleDelta = context.sampleDelta;
+    music.sampleCount = 0;
     if (entries == 0) return true;
-    plan.sampleDelta = readU32(buffer + plan.stts.offset + 20);
-    if (plan.sampleDelta == 0) return false;
+    music.sampleDelta = readU32(buffer + music.stts.offset + 20);
+    if (music.sampleDelta == 0) return false;
     uint64_t samples = 0;
-    for (uint32_t i = 0; i < entries; ++i) samples += readU32(buffer + plan.stts.offset + 16 + 8 * i);
+    for (uint32_t i = 0; i < entries; ++i) samples += readU32(buffer + music.stts.offset + 16 + 8 * i);
     if (samples > UINT32_MAX) return false;
-    plan.sampleCount = static_cast<uint32_t>(samples);
+    music.sampleCount = static_cast<uint32_t>(samples);
     return true;
 }
 
-bool readSampleTables(const uint8_t* buffer, const ConditionerContext& context, SampleTablePlan& plan) {
-    plan.stsd = box::findChild(buffer, plan.stbl, "stsd");
-    plan.stts = box::findChild(buffer, plan.stbl, "stts");
-    plan.stsz = box::findChild(buffer, plan.stbl, "stsz");
-    plan.stco = box::findChild(buffer, plan.stbl, "stco");
-    if (!box::found(plan.stsd) || !box::found(plan.stts) || !box::found(plan.stsz) || !box::found(plan.stco))
+bool readSampleTables(const uint8_t* buffer, MusicTables& music) {
+    const Span stbl = music.track.stbl;
+    music.stsd = box::findChild(buffer, stbl, "stsd");
+    music.stsc = box::findChild(buffer, stbl, "stsc");
+    music.stsz = box::findChild(buffer, stbl, "stsz");
+    music.stco = box::findChild(buffer, stbl, "stco");
+    if (!box::found(music.stsd) || !box::found(music.stsc) || !box::found(music.stsz) || !box::found(music.stco))
         return false;
 
-    if (!readTimeToSample(buffer, context, plan)) return false;
-
     // One size per sample (no constant size), exactly as many as stts counts.
-    if (!declaredEntriesFit(buffer, plan.stsz, 16, 20, 4) || readU32(buffer + plan.stsz.offset + 12) != 0) return false;
-    if (readU32(buffer + plan.stsz.offset + 16) != plan.sampleCount) return false;
+    if (!declaredEntriesFit(buffer, music.stsz, 16, 20, 4) || readU32(buffer + music.stsz.offset + 12) != 0) return false;
+    if (readU32(buffer + music.stsz.offset + 16) != music.sampleCount) return false;
 
-    if (!declaredEntriesFit(buffer, plan.stco, 12, 16, 4)) return false;
-    return plan.sampleCount == 0 || readU32(buffer + plan.stco.offset + 12) >= 1;
+    if (!declaredEntriesFit(buffer, music.stsc, 12, 16, 12) || !declaredEntriesFit(buffer, music.stco, 12, 16, 4))
+        return false;
+    return music.sampleCount == 0 || readU32(buffer + music.stco.offset + 12) >= 1;
 }
 
-bool tablesFitTableArea(SampleTablePlan& plan) {
-    plan.chunkCount = CountPieces(PieceClock{plan.timescale, plan.sampleDelta}, plan.sampleCount);
-    uint64_t size = uint64_t{plan.stsd.size} + plan.stts.size + plan.stsz.size + 16 + 12 * uint64_t{plan.chunkCount} +
-                    2 * (16 + 4 * uint64_t{plan.chunkCount});
+// Calls visit(chunk, first sample, samples) for each chunk of the input, its
+// samples taken from the sample-to-chunk table. False when that table is not
+// well formed or does not account for exactly the samples the track holds.
+template <class Visit>
+bool ForEachInputChunk(const uint8_t* buffer, const MusicTables& music, Visit visit) {
+    const uint32_t chunks = readU32(buffer + music.stco.offset + 12);
+    const uint32_t entries = readU32(buffer + music.stsc.offset + 12);
+    const uint8_t* stsc = buffer + music.stsc.offset + 16;
+    auto firstChunkOf = [stsc](uint32_t entry) { return readU32(stsc + 12 * entry); };
+    if (chunks != 0 && (entries == 0 || firstChunkOf(0) != 1)) return false;
+    uint32_t entry = 0;
+    uint64_t sample = 0;
+    for (uint32_t chunk = 1; chunk <= chunks; ++chunk) {
+        for (; entry + 1 < entries && firstChunkOf(entry + 1) <= chunk; ++entry) {
+            if (firstChunkOf(entry + 1) <= firstChunkOf(entry)) return false;
+        }
+        const uint32_t samples = readU32(stsc + 12 * entry + 4);
+        if (sample + samples > music.sampleCount) return false;
+        visit(chunk - 1, static_cast<uint32_t>(sample), samples);
+        sample += samples;
+    }
+    return sample == music.sampleCount && entry + 1 >= entries;
+}
+
+enum class SamplePlacement { BackToBack, Apart, Unusable };
+
+// One-second chunks need the samples one after the other: each chunk beginning
+// where the one before it ended.
+SamplePlacement SamplesLie(const uint8_t* buffer, const MusicTables& music) {
+    const uint8_t* offsets = buffer + music.stco.offset + 16;
+    const uint8_t* sizes = buffer + music.stsz.offset + 20;
+    uint64_t end = 0;
+    bool apart = false;
+    const bool wellFormed = ForEachInputChunk(buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
+        const uint32_t start = readU32(offsets + 4 * chunk);
+        apart = apart || (chunk != 0 && start != end);
+        end = start;
+        for (uint32_t i = 0; i < samples; ++i) end += readU32(sizes + 4 * (first + i));
+    });
+    if (!wellFormed || end > UINT32_MAX) return SamplePlacement::Unusable;
+    return apart ? SamplePlacement::Apart : SamplePlacement::BackToBack;
+}
+
+bool tablesFitTableArea(MusicTables& music) {
+    music.chunkCount = CountPieces(PieceClock{music.timescale, music.sampleDelta}, music.sampleCount);
+    uint64_t size = uint64_t{music.stsd.size} + music.stts.size + music.stsz.size + 16 + 12 * uint64_t{music.chunkCount} +
+                    2 * (16 + 4 * uint64_t{music.chunkCount});
     return size <= kWorkBufferSize - kTableAreaOffset;
 }
 
-// Finds and checks every box the rebuild reads. A movie box that fails any check
-// is written unchanged and leaves the context as it was.
-bool planRebuild(const ConditionerContext& context, uint32_t size, SampleTablePlan& plan) {
+// Reads the music track's clock and tables; a track whose tables can't be
+// followed, or whose samples lie apart, keeps its own chunks.
+ChunkLayout ChooseLayout(const ConditionerContext& context, uint32_t size, MovieBoxPlan& plan) {
     const uint8_t* buffer = context.buffer;
-    return size <= kTableAreaOffset && findTrackBoxes(buffer, size, plan) && readTimescale(buffer, plan.mdia, plan) &&
-           readSampleTables(buffer, context, plan) && tablesFitTableArea(plan);
+    MusicTables& music = plan.music;
+    plan.clockRead = readTimescale(buffer, music) && readTimeToSample(buffer, context, music);
+    if (!plan.clockRead || !readSampleTables(buffer, music)) return ChunkLayout::KeptTablesUnusable;
+    switch (SamplesLie(buffer, music)) {
+        case SamplePlacement::Unusable: return ChunkLayout::KeptTablesUnusable;
+        case SamplePlacement::Apart: return ChunkLayout::KeptSamplesApart;
+        case SamplePlacement::BackToBack: break;
+    }
+    return size <= kTableAreaOffset && tablesFitTableArea(music) ? ChunkLayout::Rebuilt : ChunkLayout::KeptTablesUnusable;
 }
+
+// ---- The new sample table ----
 
 // Appends a box copied from the movie box to the table area.
 uint8_t* copyBox(uint8_t* to, const uint8_t* buffer, Span from) {
@@ -108,57 +144,45 @@ uint8_t* startFullBox(uint8_t* to, uint32_t size, const char (&type)[5], uint32_
     return to + 8;
 }
 
-// The new sample-to-chunk table: one entry (first chunk, samples, description 1)
-// per chunk. Locates the clips that start in each chunk on the way.
-uint8_t* buildSampleToChunk(uint8_t* to, ConditionerContext& context, const SampleTablePlan& plan) {
-    uint8_t* entry = startFullBox(to, stscSize(plan.chunkCount), "stsc", plan.chunkCount);
-    const uint32_t boxOffset = context.outputOffset();
+// Calls visit(chunk, samples) for each one-second chunk, chunks numbered from 1.
+template <class Visit>
+void ForEachNewChunk(const ConditionerContext& context, const MusicTables& music, Visit visit) {
     uint32_t taken = 0;
-    uint32_t time = 0;
-    for (uint32_t chunk = 1; taken < plan.sampleCount; ++chunk, entry += 12) {
-        uint32_t samples = CutOneSecond(clockOf(context), chunk, taken, plan.sampleCount);
+    for (uint32_t chunk = 1; taken < music.sampleCount; ++chunk) {
+        const uint32_t samples = CutOneSecond(clockOf(context), chunk, taken, music.sampleCount);
+        visit(chunk, samples);
+        taken += samples;
+    }
+}
+
+// The new sample-to-chunk table: one entry (first chunk, samples, description 1) per chunk.
+uint8_t* buildSampleToChunk(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
+    uint8_t* entry = startFullBox(to, stscSize(music.chunkCount), "stsc", music.chunkCount);
+    ForEachNewChunk(context, music, [&entry](uint32_t chunk, uint32_t samples) {
         writeU32(entry, chunk);
         writeU32(entry + 4, samples);
         writeU32(entry + 8, 1);
-        LocateClips(context, boxOffset, chunk, time, samples);
-        taken += samples;
-        time += samples * context.sampleDelta;
-    }
+        entry += 12;
+    });
     return entry;
 }
 
-uint32_t samplesOfChunk(const uint8_t* stsc, uint32_t chunk) { return readU32(stsc + 16 + 12 * chunk + 4); }
-
-// The chunk offsets as input positions (made output positions once the growth
-// is known), and the sync sample table: each chunk's first sample.
-uint8_t* buildChunkTables(uint8_t* to, const ConditionerContext& context, const SampleTablePlan& plan,
-                          const uint8_t* stsc, uint8_t** chunkOffsets) {
-    *chunkOffsets = startFullBox(to, chunkTableSize(plan.chunkCount), "stco", plan.chunkCount);
+// The chunk offsets as input positions (moved to the output when written), and
+// the sync sample table: each chunk's first sample. The samples lie one after
+// the other from the input's first chunk offset on.
+uint8_t* buildChunkTables(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
+    uint8_t* chunkOffsets = startFullBox(to, chunkTableSize(music.chunkCount), "stco", music.chunkCount);
     uint8_t* syncSamples =
-        startFullBox(*chunkOffsets + 4 * plan.chunkCount, chunkTableSize(plan.chunkCount), "stss", plan.chunkCount);
-    // The samples lie one after the other from the input's first chunk offset on.
-    uint32_t offset = plan.sampleCount ? readU32(context.buffer + plan.stco.offset + 16) : 0;
+        startFullBox(chunkOffsets + 4 * music.chunkCount, chunkTableSize(music.chunkCount), "stss", music.chunkCount);
+    uint32_t offset = music.sampleCount ? readU32(context.buffer + music.stco.offset + 16) : 0;
     uint32_t sample = 0;
-    for (uint32_t chunk = 0; chunk < plan.chunkCount; ++chunk) {
-        writeU32(*chunkOffsets + 4 * chunk, offset);
-        writeU32(syncSamples + 4 * chunk, sample + 1);
-        const uint32_t samples = samplesOfChunk(stsc, chunk);
+    ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
+        writeU32(chunkOffsets + 4 * (chunk - 1), offset);
+        writeU32(syncSamples + 4 * (chunk - 1), sample + 1);
         for (uint32_t i = 0; i < samples; ++i) offset += context.sampleSizes[sample + i];
         sample += samples;
-    }
-    return syncSamples + 4 * plan.chunkCount;
-}
-
-// Media data behind the movie box moves with the shift after it; media data in
-// front of it (written before the movie box grew) with the shift before it.
-void moveChunkOffsetsToOutput(uint8_t* chunkOffsets, uint32_t chunks, const ConditionerContext& context,
-                              int32_t shiftBefore) {
-    for (uint32_t chunk = 0; chunk < chunks; ++chunk) {
-        uint8_t* entry = chunkOffsets + 4 * chunk;
-        uint32_t inputPosition = readU32(entry);
-        int32_t shift = inputPosition < context.inputOffset ? shiftBefore : context.shift;
-        writeU32(entry, inputPosition + static_cast<uint32_t>(shift));
-    }
+    });
+    return syncSamples + 4 * music.chunkCount;
 }
 
 void readSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
@@ -167,154 +191,136 @@ void readSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) context.sampleSizes[i] = readU32(sizes + 4 * i);
 }
 
-// Builds stsd, stts, stsc, stsz, stco and stss in the table area; returns their size.
-uint32_t buildSampleTables(ConditionerContext& context, const SampleTablePlan& plan, uint8_t** chunkOffsets) {
+// Builds stsd, stts, stsc, stsz, stco and stss in the table area; returns their
+// size and where the new stco's entries start.
+uint32_t buildSampleTables(ConditionerContext& context, const MusicTables& music, uint32_t* chunkOffsetsAt) {
     uint8_t* buffer = context.buffer;
     uint8_t* tables = buffer + kTableAreaOffset;
-    uint8_t* to = copyBox(tables, buffer, plan.stsd);
-
-    context.sampleDelta = plan.sampleDelta;
-    ConvertClipRanges(context.sampleDelta, context.timescale);
-    context.runningTime += context.sampleDelta * plan.sampleCount;
-    to = copyBox(to, buffer, plan.stts);
-
-    const uint8_t* stsc = to;
-    to = buildSampleToChunk(to, context, plan);
-
-    to = copyBox(to, buffer, plan.stsz);
-    readSampleSizes(context, plan.stsz, plan.sampleCount);
-
-    to = buildChunkTables(to, context, plan, stsc, chunkOffsets);
+    uint8_t* to = copyBox(tables, buffer, music.stsd);
+    to = copyBox(to, buffer, music.stts);
+    to = buildSampleToChunk(to, context, music);
+    to = copyBox(to, buffer, music.stsz);
+    readSampleSizes(context, music.stsz, music.sampleCount);
+    *chunkOffsetsAt = static_cast<uint32_t>(to - buffer) + 16;
+    to = buildChunkTables(to, context, music);
     return static_cast<uint32_t>(to - tables);
 }
 
-void growContainers(uint8_t* buffer, const SampleTablePlan& plan, uint32_t growth) {
-    box::addU32(buffer, growth);
-    for (Span container : {plan.trak, plan.mdia, plan.minf, plan.stbl}) box::addU32(buffer + container.offset, growth);
-}
+// ---- Offsets ----
 
-void rebuildMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size, const SampleTablePlan& plan) {
-    uint8_t* buffer = context.buffer;
-    context.timescale = plan.timescale;
-    CamouflageBitrates(buffer, plan.stsd, g_run.camouflageBitrate);
-
-    uint8_t* chunkOffsets = nullptr;
-    const uint32_t tablesSize = buildSampleTables(context, plan, &chunkOffsets);
-    const uint32_t growth = box::kHeaderSize + tablesSize - plan.stbl.size;
-    const int32_t shiftBefore = context.shift;
-    context.shift += static_cast<int32_t>(growth);
-    moveChunkOffsetsToOutput(chunkOffsets, plan.chunkCount, context, shiftBefore);
-    growContainers(buffer, plan, growth);
-
-    // Everything up to the stbl header, the new tables, then all that follows
-    // the old stbl (boxes behind it in minf and mdia, the track and movie tails).
-    const uint32_t head = plan.stbl.offset + box::kHeaderSize;
-    const uint32_t tail = size - plan.stbl.end();
-    assert(head + tablesSize + tail == readU32(buffer) && "written movie box differs from its declared size");
-    output.write(buffer, head);
-    output.write(buffer + kTableAreaOffset, tablesSize);
-    output.write(buffer + plan.stbl.end(), tail);
-    std::printf("%luHz (%lusamples)\n", static_cast<unsigned long>(context.timescale),
-                static_cast<unsigned long>(context.sampleDelta));
-}
-
-// Where the esds box's type field stands inside stsd, or 0 when there is none.
-uint32_t findEsdsType(const uint8_t* buffer, Span stsd) {
-    for (uint32_t at = stsd.offset + 8; at + 4 <= stsd.end(); ++at) {
-        if (box::typeIs(buffer + at, "esds")) return at;
+void AddChunkOffsets(const uint8_t* buffer, Span table, FieldWidth width, MovieBoxPlan& plan) {
+    const uint32_t entrySize = width == FieldWidth::Unsigned64 ? 8 : 4;
+    if (!declaredEntriesFit(buffer, table, 12, 16, entrySize)) {
+        plan.offsetsReadable = false;
+        return;
     }
-    return 0;
+    const uint32_t entries = readU32(buffer + table.offset + 12);
+    for (uint32_t i = 0; i < entries; ++i) plan.offsets.push_back(OffsetField{table.offset + 16 + entrySize * i, width});
 }
 
-// Reads the descriptors of an esds box by their own rules, never past its end.
-// Every step fails (returns false) on a layout it doesn't understand.
-class DescriptorReader {
-public:
-    DescriptorReader(const uint8_t* buffer, uint32_t at, uint32_t end) : buffer_(buffer), at_(at), end_(end) {}
-
-    // A descriptor's tag and its length of 1 to 4 bytes, 7 bits each, the high
-    // bit saying that another byte follows.
-    bool enter(uint8_t tag) {
-        if (!has(1) || buffer_[at_++] != tag) return false;
-        for (int i = 0; i < 4; ++i) {
-            if (!has(1)) return false;
-            if ((buffer_[at_++] & 0x80) == 0) return true;
+// Every chunk offset the movie box will hold: each entry of every track's
+// chunk offset tables, the new table's instead of the music track's own when
+// it is rebuilt.
+void CollectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunkOffsetsAt, MovieBoxPlan& plan) {
+    const bool rebuilt = plan.layout == ChunkLayout::Rebuilt;
+    box::ChildWalk traks(buffer, Span{0, size});
+    while (traks.next()) {
+        if (!traks.currentIs("trak") || (rebuilt && traks.current().offset == plan.music.track.trak.offset)) continue;
+        box::ChildWalk tables(buffer, TrackBoxesOf(buffer, traks.current()).stbl);
+        while (tables.next()) {
+            if (tables.currentIs("stco")) AddChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned32, plan);
+            if (tables.currentIs("co64")) AddChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned64, plan);
         }
-        return false;
     }
-
-    bool skip(uint32_t count) {
-        if (!has(count)) return false;
-        at_ += count;
-        return true;
-    }
-
-    bool readByte(uint8_t* value) {
-        if (!has(1)) return false;
-        *value = buffer_[at_++];
-        return true;
-    }
-
-    uint32_t position() const { return at_; }
-    bool has(uint32_t count) const { return at_ <= end_ && end_ - at_ >= count; }
-
-private:
-    const uint8_t* buffer_;
-    uint32_t at_;
-    uint32_t end_;
-};
-
-constexpr uint8_t kElementaryStreamTag = 0x03;
-constexpr uint8_t kDecoderConfigTag = 0x04;
-constexpr uint8_t kDependsOnStream = 0x80;
-constexpr uint8_t kHasUrl = 0x40;
-constexpr uint8_t kHasClockStream = 0x20;
-
-// Steps over the stream descriptor's id, flags and the optional fields they announce.
-bool skipStreamFields(DescriptorReader& reader) {
-    uint8_t flags = 0;
-    if (!reader.skip(2) || !reader.readByte(&flags)) return false;
-    if ((flags & kDependsOnStream) && !reader.skip(2)) return false;
-    uint8_t urlLength = 0;
-    if ((flags & kHasUrl) && (!reader.readByte(&urlLength) || !reader.skip(urlLength))) return false;
-    return !(flags & kHasClockStream) || reader.skip(2);
+    for (uint32_t chunk = 0; rebuilt && chunk < plan.music.chunkCount; ++chunk)
+        plan.offsets.push_back(OffsetField{newChunkOffsetsAt + 4 * chunk, FieldWidth::Unsigned32});
 }
 
-// Where the decoder configuration's maximum bitrate stands (the average
-// follows it), or 0 when the esds box isn't laid out as understood here.
-uint32_t findDeclaredBitrates(const uint8_t* buffer, Span stsd) {
-    const uint32_t type = findEsdsType(buffer, stsd);
-    if (type == 0) return 0;
-    const uint32_t esds = type - 4;
-    const uint32_t declared = readU32(buffer + esds);
-    if (declared < box::kHeaderSize + 4 || declared > stsd.end() - esds) return 0;
-    DescriptorReader reader(buffer, esds + box::kHeaderSize + 4, esds + declared);  // past version and flags
-    // Object type, stream type and the three-byte buffer size come before the bitrates.
-    if (!reader.enter(kElementaryStreamTag) || !skipStreamFields(reader) || !reader.enter(kDecoderConfigTag) ||
-        !reader.skip(5) || !reader.has(8))
-        return 0;
-    return reader.position();
+// ---- Clips ----
+
+void LocateClipsInNewChunks(const ConditionerContext& context, const MusicTables& music) {
+    const uint32_t boxOffset = context.outputOffset();
+    uint32_t time = 0;
+    ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
+        LocateClips(context, PiecePlace{boxOffset, 1, chunk, PiecePlace::Kind::Chunk}, time, samples);
+        time += samples * context.sampleDelta;
+    });
+}
+
+void LocateClipsInInputChunks(const ConditionerContext& context, const MusicTables& music) {
+    const uint32_t boxOffset = context.outputOffset();
+    ForEachInputChunk(context.buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
+        LocateClips(context, PiecePlace{boxOffset, 1, chunk + 1, PiecePlace::Kind::Chunk}, first * context.sampleDelta,
+                    samples);
+    });
+}
+
+void growContainers(uint8_t* buffer, const TrackBoxes& track, uint32_t growth) {
+    box::addU32(buffer, growth);
+    for (Span container : {track.trak, track.mdia, track.minf, track.stbl}) box::addU32(buffer + container.offset, growth);
+}
+
+// Everything up to the music track's stbl header, the new tables, then all that
+// follows the old stbl (boxes behind it in minf and mdia, other tracks, the rest).
+void WriteRebuilt(uint8_t* buffer, OutputFile& output, uint32_t size, const MovieBoxPlan& plan) {
+    const Span stbl = plan.music.track.stbl;
+    growContainers(buffer, plan.music.track, plan.outputSize - size);
+    const uint32_t head = stbl.offset + box::kHeaderSize;
+    const uint32_t tail = size - stbl.end();
+    assert(head + plan.tablesSize + tail == readU32(buffer) && "written movie box differs from its declared size");
+    output.write(buffer, head);
+    output.write(buffer + kTableAreaOffset, plan.tablesSize);
+    output.write(buffer + stbl.end(), tail);
+}
+
+TrackNotice NoticeFor(ChunkLayout layout) {
+    return layout == ChunkLayout::KeptSamplesApart     ? TrackNotice::SamplesApart
+           : layout == ChunkLayout::KeptTablesUnusable ? TrackNotice::TablesUnusable
+                                                       : TrackNotice::NoMusicTrack;
 }
 
 }  // namespace
 
-void CamouflageBitrates(uint8_t* buffer, Span stsd, uint32_t cap) {
-    if (cap == 0) return;
-    const uint32_t at = findDeclaredBitrates(buffer, stsd);
-    if (at == 0) return;
-    uint8_t* maxBitrate = buffer + at;
-    uint8_t* avgBitrate = buffer + at + 4;
-    std::printf("max.%lubps ", static_cast<unsigned long>(readU32(maxBitrate)));
-    if (readU32(maxBitrate) > cap) writeU32(maxBitrate, cap);
-    std::printf("typ.%lubps\n", static_cast<unsigned long>(readU32(avgBitrate)));
-    if (readU32(avgBitrate) > cap) writeU32(avgBitrate, cap);
+MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size) {
+    MovieBoxPlan plan;
+    plan.outputSize = size;
+    plan.music.track = FindMusicTrack(context.buffer, Span{0, size});
+    context.musicTrackId = box::found(plan.music.track.trak) ? TrackIdOf(context.buffer, plan.music.track.trak) : 0;
+    if (box::found(plan.music.track.trak)) plan.layout = ChooseLayout(context, size, plan);
+    if (plan.clockRead) {
+        context.timescale = plan.music.timescale;
+        context.sampleDelta = plan.music.sampleDelta;
+    }
+    uint32_t newChunkOffsetsAt = 0;
+    if (plan.layout == ChunkLayout::Rebuilt) {
+        plan.tablesSize = buildSampleTables(context, plan.music, &newChunkOffsetsAt);
+        plan.outputSize = size - plan.music.track.stbl.size + box::kHeaderSize + plan.tablesSize;
+    } else {
+        context.Notice(NoticeFor(plan.layout));
+    }
+    CollectChunkOffsets(context.buffer, size, newChunkOffsetsAt, plan);
+    return plan;
 }
 
-void ConditionMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size) {
-    SampleTablePlan plan;
-    if (!planRebuild(context, size, plan)) {
-        output.write(context.buffer, size);
-        return;
+void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size, const MovieBoxPlan& plan,
+                   const OffsetMap& map) {
+    uint8_t* buffer = context.buffer;
+    const bool rebuilt = plan.layout == ChunkLayout::Rebuilt;
+    const bool musicRead = rebuilt || plan.layout == ChunkLayout::KeptSamplesApart;
+    // A rebuilt track is written with the copy of its stsd in the table area.
+    const Span stsd = rebuilt ? Span{kTableAreaOffset, plan.music.stsd.size} : plan.music.stsd;
+    if (musicRead) CamouflageBitrates(buffer, stsd, g_run.camouflageBitrate);
+    if (rebuilt) LocateClipsInNewChunks(context, plan.music);
+    if (plan.layout == ChunkLayout::KeptSamplesApart) LocateClipsInInputChunks(context, plan.music);
+    if (plan.clockRead) context.runningTime += context.sampleDelta * plan.music.sampleCount;
+    for (const OffsetField& field : plan.offsets) {
+        const bool moved = MoveField(buffer, field, map);
+        assert(moved && "an offset the plan checked did not move");
+        (void)moved;
     }
-    rebuildMovieBox(context, output, size, plan);
+    if (rebuilt) WriteRebuilt(buffer, output, size, plan);
+    else output.write(buffer, size);
+    if (musicRead)
+        std::printf("%luHz (%lusamples)\n", static_cast<unsigned long>(context.timescale),
+                    static_cast<unsigned long>(context.sampleDelta));
 }

@@ -1,17 +1,53 @@
-// The movie box: the track's parameters, capped bitrates, and a sample table cut
-// into chunks of about one second, each starting with a sync sample.
+// The movie box: the music track's parameters, capped bitrates, and a sample
+// table cut into chunks of about one second, each starting with a sync sample.
+// Every other track, and the music track when its samples don't lie back to
+// back, keeps its own tables; only their chunk offsets move with the media.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "packer/conditioner/context.h"
+#include "packer/conditioner/music_track.h"
+#include "packer/conditioner/offset_map.h"
 #include "packer/file_io.h"
 
-// The movie box (header included) lies at the start of the WorkBuffer. Writes it,
-// rebuilt when its layout allows, and adds its growth to the context's shift.
-void ConditionMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size);
+// The music track's tables as the movie box holds them.
+struct MusicTables {
+    TrackBoxes track;
+    box::Span stsd, stts, stsc, stsz, stco;
+    uint32_t timescale = 0;
+    uint32_t sampleDelta = 0;
+    uint32_t sampleCount = 0;  // N: the samples the movie box holds
+    uint32_t chunkCount = 0;   // K: the one-second chunks they are cut into
+};
 
-// Caps the decoder configuration's declared bitrates inside `stsd` at `cap`,
-// printing the values found. Does nothing when there is no esds or its
-// descriptors are not laid out as the MPEG-4 systems rules describe.
-void CamouflageBitrates(uint8_t* buffer, box::Span stsd, uint32_t cap);
+enum class ChunkLayout {
+    Rebuilt,         // one-second chunks, new tables in the table area
+    KeptSamplesApart,
+    KeptTablesUnusable,
+    NoMusicTrack,
+};
+
+// What becomes of a movie box, decided from its bytes before anything is
+// written: its layout, the size it is written with, and every field of it that
+// names an input byte (the new chunk table's entries lie in the table area).
+struct MovieBoxPlan {
+    ChunkLayout layout = ChunkLayout::NoMusicTrack;
+    MusicTables music;
+    bool clockRead = false;  // the music track's timescale and sample duration
+    uint32_t tablesSize = 0;  // of the rebuilt tables
+    uint32_t outputSize = 0;
+    std::vector<OffsetField> offsets;
+    bool offsetsReadable = true;  // false: a chunk offset table runs past its box
+};
+
+// Plans the movie box (header included) at the start of the WorkBuffer. Builds
+// the new tables in the table area when it is rebuilt, gives the context the
+// track's clock and the music track's ID, and adds its notice.
+MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size);
+
+// Writes the planned movie box with its offsets moved by `map`, caps the
+// bitrates, locates the clips in its chunks and adds its growth to the shift.
+void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size, const MovieBoxPlan& plan,
+                   const OffsetMap& map);

@@ -28,8 +28,8 @@ uint32_t CountPieces(PieceClock clock, uint32_t total) {
     return pieces;
 }
 
-void LocateClips(const ConditionerContext& context, uint32_t boxOffset, uint32_t piece, uint32_t startTime,
-                 uint32_t samples) {
+void LocateClips(const ConditionerContext& context, const PiecePlace& place, uint32_t startTime, uint32_t samples) {
+    ConvertClipRanges(context.sampleDelta, context.timescale);
     const uint32_t delta = context.sampleDelta;
     const uint32_t endTime = startTime + samples * delta;
     for (int number = 1; number <= kClipCount; ++number) {
@@ -40,15 +40,16 @@ void LocateClips(const ConditionerContext& context, uint32_t boxOffset, uint32_t
         const uint32_t sampleNumber = clip.start - startTime / delta + 1;
         // A wrapped number would start the ring tone at the wrong place; the
         // user has to move such a clip.
-        if (piece > kLargestSlotNumber || sampleNumber > kLargestSlotNumber) {
-            std::printf(piece > kLargestSlotNumber ? "  error: clip %d lies beyond chunk 255\n"
-                                                   : "  error: clip %d lies beyond sample 255 of its chunk\n",
-                        number);
+        if (place.piece > kLargestSlotNumber || sampleNumber > kLargestSlotNumber) {
+            const char* kind = place.kind == PiecePlace::Kind::Chunk ? "chunk" : "run";
+            if (place.piece > kLargestSlotNumber) std::printf("  error: clip %d lies beyond %s 255\n", number, kind);
+            else std::printf("  error: clip %d lies beyond sample 255 of its %s\n", number, kind);
             clip.state = ClipState::OutOfReach;
             continue;
         }
-        clip.boxOffset = boxOffset;
-        clip.runNumber = static_cast<uint8_t>(piece);
+        clip.boxOffset = place.boxOffset;
+        clip.trackFragment = static_cast<uint8_t>(place.trackFragment);
+        clip.runNumber = static_cast<uint8_t>(place.piece);
         clip.sampleNumber = static_cast<uint8_t>(sampleNumber);
         clip.state = ClipState::Located;
     }

@@ -23,10 +23,20 @@ uint32_t CutOneSecond(PieceClock clock, uint32_t piece, uint32_t taken, uint32_t
 // Number of pieces CutOneSecond makes of `total` samples.
 uint32_t CountPieces(PieceClock clock, uint32_t total);
 
+// Where a piece lies, as a clip slot names it: the moov or moof, the track
+// fragment (1 in a movie box), and the piece's 1-based number in it.
+struct PiecePlace {
+    enum class Kind { Chunk, Run };
+    uint32_t boxOffset;
+    uint32_t trackFragment;
+    uint32_t piece;
+    Kind kind;
+};
+
 // Marks the enabled clips whose first sample falls into the piece that starts at
-// `startTime` (timescale units) and holds `samples` samples.
-void LocateClips(const ConditionerContext& context, uint32_t boxOffset, uint32_t piece, uint32_t startTime,
-                 uint32_t samples);
+// `startTime` (timescale units) and holds `samples` samples. The clips' times
+// are turned from milliseconds into samples first, by the clock in force.
+void LocateClips(const ConditionerContext& context, const PiecePlace& place, uint32_t startTime, uint32_t samples);
 
 // Turns the clips' start and length from milliseconds into samples; only the
 // first call of a run does anything.

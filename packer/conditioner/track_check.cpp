@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "packer/clip_names.h"
@@ -9,6 +10,7 @@
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
+#include "packer/conditioner/music_track.h"
 
 using box::ChildWalk;
 using box::readU32;
@@ -108,8 +110,8 @@ public:
         : data_(track.data()), size_(static_cast<uint32_t>(track.size())), report_(report) {}
 
     bool run() {
-        if (!hasPrefixMark() && conditionerWouldRefuse()) {
-            report_.line("track: stored unchanged, its boxes can't be taken apart");
+        if (!hasPrefixMark()) {
+            report_.line("track: stored as it came, without the prefix");
             return true;
         }
         return checkPrefix() && walkTopLevel() && readPieces() && checkClipBoxes() && checkFragmentIndexes();
@@ -122,15 +124,6 @@ private:
     bool hasPrefixMark() const {
         return (size_ >= 12 && std::memcmp(data_ + 4, "ftypkddi", 8) == 0) ||
                (size_ >= 40 && std::memcmp(data_ + kPrefixFtypSize + 4, "uuidcpgd", 8) == 0);
-    }
-
-    // The packer stores a track unchanged exactly when the conditioner refuses it.
-    bool conditionerWouldRefuse() const {
-        auto sizeAt = [this](uint64_t position, uint32_t* size) {
-            *size = readU32(data_ + position);
-            return true;
-        };
-        return !box::topLevelBoxesFit(size_, kLargestConditionedBox, sizeAt);
     }
 
     bool checkPrefix() {
@@ -193,7 +186,10 @@ private:
 
     bool readPieces() {
         for (Span top : boxes_) {
-            if (isTopLevel(top, "moov") && !readMovie(top)) return false;
+            if (isTopLevel(top, "mdat")) mediaData_.push_back(top);
+        }
+        for (Span top : boxes_) {
+            if (isTopLevel(top, "moov") && (!readMovie(top) || !CheckChunkOffsets(top))) return false;
             if (isTopLevel(top, "moof") && !readFragment(top)) return false;
         }
         return true;
@@ -201,15 +197,10 @@ private:
 
     // ---- Chunks of a movie box ----
 
+    // The music track's, or the first track's when none is the music.
     Span sampleTableOf(Span moov) const {
-        Span found = moov;
-        for (const char* type : {"trak", "mdia", "minf", "stbl"}) {
-            char wanted[5] = {};
-            std::memcpy(wanted, type, 4);
-            found = box::findChild(data_, found, wanted);
-            if (!box::found(found)) return Span{};
-        }
-        return found;
+        const TrackBoxes music = FindMusicTrack(data_, moov);
+        return box::found(music.trak) ? music.stbl : TrackBoxesOf(data_, box::findChild(data_, moov, "trak")).stbl;
     }
 
     bool tableHasCount(Span table, uint32_t entriesAt) {
@@ -307,6 +298,55 @@ private:
         return true;
     }
 
+    // ---- Where chunks and runs start ----
+
+    bool InsideMediaData(uint64_t position) const {
+        auto after = std::upper_bound(mediaData_.begin(), mediaData_.end(), position,
+                                      [](uint64_t at, Span mdat) { return at < mdat.offset; });
+        return after != mediaData_.begin() && position >= (after - 1)->offset + uint64_t{box::kHeaderSize} &&
+               position < (after - 1)->end();
+    }
+
+    // Every chunk of every track starts in the track's media data.
+    bool CheckChunkOffsets(Span moov) {
+        uint32_t trackNumber = 0;
+        ChildWalk traks(data_, moov);
+        while (traks.next()) {
+            if (!traks.currentIs("trak")) continue;
+            ++trackNumber;
+            ChildWalk tables(data_, TrackBoxesOf(data_, traks.current()).stbl);
+            while (tables.next()) {
+                const bool wide = tables.currentIs("co64");
+                if (!wide && !tables.currentIs("stco")) continue;
+                if (!CheckChunkStarts(moov, trackNumber, tables.current(), wide ? 8 : 4)) return false;
+            }
+        }
+        return true;
+    }
+
+    bool CheckChunkStarts(Span moov, uint32_t trackNumber, Span table, uint32_t width) {
+        if (!tableFits(table, 12, 16, width)) return false;
+        for (uint32_t chunk = 0; chunk < readU32(data_ + table.offset + 12); ++chunk) {
+            const uint8_t* entry = data_ + table.offset + 16 + width * chunk;
+            const uint64_t at = width == 8 ? readU64(entry) : readU32(entry);
+            if (!InsideMediaData(at))
+                return report_.problem("track: chunk ", chunk + 1, " of track ", trackNumber, " in the moov at ",
+                                       moov.offset, " starts at ", at, ", outside the media data");
+        }
+        return true;
+    }
+
+    // What a track fragment's run data offsets count from: its base data offset,
+    // or the moof for the first one and one that says so; none when they count
+    // from the end of the data of the one before.
+    std::optional<uint64_t> DataBaseOf(uint32_t moofAt, Span traf, uint32_t number) const {
+        const Span tfhd = box::findChild(data_, traf, "tfhd");
+        const uint32_t flags = tfhd.size >= 12 ? box::flagsOf(data_, tfhd) : 0;
+        if ((flags & 0x000001) && tfhd.size >= 24) return readU64(data_ + tfhd.offset + 16);
+        if (number == 1 || (flags & 0x020000)) return moofAt;
+        return std::nullopt;
+    }
+
     uint32_t samplesInChunk(const ChunkTable& table, uint32_t chunk) const {
         uint32_t samples = 0;
         for (uint32_t entry = 0; entry < entryCount(table) && firstChunkOf(table, entry) <= chunk; ++entry)
@@ -330,6 +370,9 @@ private:
     bool readTrackFragment(uint32_t moofAt, Span traf, uint32_t number) {
         TrackFragmentRuns runs{static_cast<uint32_t>(runSamples_.size()), 0};
         NumberList shown;
+        const std::optional<uint64_t> base = DataBaseOf(moofAt, traf, number);
+        uint32_t outsideRun = 0;
+        uint64_t outsideAt = 0;
         ChildWalk walk(data_, traf);
         while (walk.next()) {
             if (!walk.currentIs("trun")) continue;
@@ -338,10 +381,18 @@ private:
             runSamples_.push_back(samples);
             ++runs.runs;
             shown.add(samples);
+            if (!base || !(box::flagsOf(data_, walk.current()) & 0x000001) || outsideRun) continue;
+            // readRun checked that the run holds the data offset its flags announce.
+            const int32_t offset = static_cast<int32_t>(readU32(data_ + walk.current().offset + 16));
+            const uint64_t at = *base + static_cast<uint64_t>(int64_t{offset});
+            if (!InsideMediaData(at)) outsideRun = runs.runs, outsideAt = at;
         }
         trackFragments_.push_back(runs);
         report_.line("runs of the moof at ", moofAt, ", traf ", number, ": ", shown.text(), " (", shown.total(),
                      " samples in ", counted(runs.runs, "run", "runs"), ")");
+        if (outsideRun)
+            return report_.problem("track: trun ", outsideRun, " of traf ", number, " of the moof at ", moofAt, " starts at ",
+                                   outsideAt, ", outside the media data");
         return true;
     }
 
@@ -557,6 +608,7 @@ private:
     uint32_t size_;
     CheckReport& report_;
     std::vector<Span> boxes_;
+    std::vector<Span> mediaData_;  // the top-level mdat boxes
     std::vector<ChunkTable> movies_;
     std::vector<FragmentRuns> fragments_;
     std::vector<TrackFragmentRuns> trackFragments_;

@@ -2,11 +2,11 @@
 // check. Its lines (positions count from the track's first byte; numbers of
 // chunks, runs and samples are 1-based, as the boxes store them):
 //
-//   track: stored unchanged, its boxes can't be taken apart      and nothing more
+//   track: stored as it came, without the prefix                and nothing more
 //   prefix: ftyp kddi, minor 0, compatible kddi 3g2a mp42; uuid cpgd
 //   box TYPE at AT: SIZE bytes                   every top-level box; "uuid ioed" for a uuid box
 //   loose bytes at AT: N                         fewer than a box header, copied from behind the source's last box
-//   chunks of the moov at AT: N N N ... (S samples in K chunks)          its first track; "no sample table"
+//   chunks of the moov at AT: N N N ... (S samples in K chunks)          its music track (else its first); "no sample table"
 //   runs of the moof at AT, traf T: N N ... (S samples in R runs)        "no traf" when it has none
 //   ioed at AT: flag words F F, N slots
 //   ioed slot I: unused                          the template's bytes
@@ -19,6 +19,8 @@
 // Lists of numbers show the first 32 and then "...". A clip slot and an index
 // entry must name a sample that exists: a top-level moov (first track, chunk
 // from its sample-to-chunk table) or moof (its traf, trun and that run's count).
+// Every chunk of every track, and every run whose start can be told, must start
+// inside a top-level mdat.
 #pragma once
 
 #include <cstdint>

@@ -24,7 +24,7 @@ const Bytes kPrefix = {0, 0, 0, 28, 'f', 't', 'y', 'p', 'k', 'd', 'd', 'i', 0, 0
                        0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 struct Clip { int number; const char* name; uint32_t startMs, lengthMs; };
-struct Conditioned { int32_t shift = 0; Bytes track; std::string console; };
+struct Conditioned { TrackOutcome outcome; int32_t shift = 0; Bytes track; std::string console; std::vector<TrackNotice> notices; };
 
 // The run globals as the driver leaves them, then the conditioner over real files.
 Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const std::vector<Clip>& clips = {}, bool chkufr = false) {
@@ -43,13 +43,14 @@ Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const s
     OutputFile out;
     EXPECT_TRUE(in.open(folder / "in.3g2") && out.create(folder / "out") && out.writeZeros(kAt));
     testing::internal::CaptureStdout();
-    result.shift = ConditionMusicTrack(in, out, kAt);
+    const ConditionedTrack made = ConditionMusicTrack(in, out, kAt);
+    result.outcome = made.outcome, result.shift = made.change, result.notices = made.notices;
     std::fflush(stdout);
     result.console = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(out.close());
     const Bytes written = readFile(folder / "out");
     result.track.assign(written.begin() + kAt, written.end());
-    if (result.shift != OVERSIZE_SENTINEL) {
+    if (result.outcome == TrackOutcome::Conditioned) {
         EXPECT_EQ(static_cast<int64_t>(result.track.size()) - static_cast<int64_t>(input.size()), result.shift);
     }
     return result;
@@ -119,41 +120,56 @@ TEST(Conditioner, MovieBoxSamplesAreCutIntoOneSecondChunksEachStartingWithASyncS
     EXPECT_EQ(CutOneSecond(PieceClock{48000, 1024}, 100000, taken, taken + 1000), 47u);
 }
 
-TEST(Conditioner, MovieBoxesThatCantBeRebuiltAreWrittenUnchanged) {
-    // Each on a track of 100 samples, with an stts of 99 × 1024 and 1 × 204 where `twoEntries`.
-    const struct { const char* what; bool twoEntries; void (*edit)(Bytes&); } cases[] = {
-        {"no stbl", false, [](Bytes& b) { b[at(b, "moov/trak/mdia/minf/stbl") + 4] = 'X'; }},
-        {"no mdhd", false, [](Bytes& b) { b[at(b, "moov/trak/mdia/mdhd") + 4] = 'X'; }},
-        {"no stsd", false, [](Bytes& b) { b[at(b, kStbl + "stsd") + 4] = 'X'; }},
-        {"no stts", false, [](Bytes& b) { b[at(b, kStbl + "stts") + 4] = 'X'; }},
-        {"no stsz", false, [](Bytes& b) { b[at(b, kStbl + "stsz") + 4] = 'X'; }},
-        {"no stco", false, [](Bytes& b) { b[at(b, kStbl + "stco") + 4] = 'X'; }},
-        {"mdhd version 1", false, [](Bytes& b) { b[at(b, "moov/trak/mdia/mdhd") + 8] = 1; }},
-        {"timescale 0", false, [](Bytes& b) { putU32(b, at(b, "moov/trak/mdia/mdhd") + 20, 0); }},
-        {"sample delta 0", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 20, 0); }},
-        {"constant sample size", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 12, 300); }},
-        {"stts declares more than it holds", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 12, 2); }},
-        {"stsz declares more than it holds", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 16, 101); }},
-        {"stsz lists fewer sizes than samples", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 16, 99); }},
-        {"stsz lists more sizes than samples", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 16, 99); }},
-        {"stco declares more than it holds", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stco") + 12, 1000); }},
-        {"stco without entries", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stco") + 12, 0); }},
-        {"stts entries add up to more than stsz", true, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 24, 2); }},
+TEST(Conditioner, MovieBoxesThatCantBeRebuiltAreKeptWithTheirChunkOffsetsMoved) {
+    // Each on a track of 100 samples, with an stts of 99 × 1024 and 1 × 204 where `twoEntries`. Unmoved: no
+    // chunk offset table is reachable; AsItCame: the offsets can't be moved and the track is stored as it came.
+    enum Kept { Moved, Unmoved, AsItCame };
+    const TrackNotice unusable = TrackNotice::TablesUnusable, none = TrackNotice::NoMusicTrack;
+    const struct { const char* what; bool twoEntries; void (*edit)(Bytes&); Kept kept; TrackNotice notice; } cases[] = {
+        {"no stbl", false, [](Bytes& b) { b[at(b, "moov/trak/mdia/minf/stbl") + 4] = 'X'; }, Unmoved, none},
+        {"no mdhd", false, [](Bytes& b) { b[at(b, "moov/trak/mdia/mdhd") + 4] = 'X'; }, Moved, unusable},
+        {"no stsd", false, [](Bytes& b) { b[at(b, kStbl + "stsd") + 4] = 'X'; }, Moved, none},
+        {"no stts", false, [](Bytes& b) { b[at(b, kStbl + "stts") + 4] = 'X'; }, Moved, unusable},
+        {"no stsc", false, [](Bytes& b) { b[at(b, kStbl + "stsc") + 4] = 'X'; }, Moved, unusable},
+        {"no stsz", false, [](Bytes& b) { b[at(b, kStbl + "stsz") + 4] = 'X'; }, Moved, unusable},
+        {"no stco", false, [](Bytes& b) { b[at(b, kStbl + "stco") + 4] = 'X'; }, Unmoved, unusable},
+        {"mdhd version 1", false, [](Bytes& b) { b[at(b, "moov/trak/mdia/mdhd") + 8] = 1; }, Moved, unusable},
+        {"timescale 0", false, [](Bytes& b) { putU32(b, at(b, "moov/trak/mdia/mdhd") + 20, 0); }, Moved, unusable},
+        {"sample delta 0", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 20, 0); }, Moved, unusable},
+        {"constant sample size", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 12, 300); }, Moved, unusable},
+        {"stts declares more than it holds", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 12, 2); }, Moved, unusable},
+        {"stsz declares more than it holds", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 16, 101); }, Moved, unusable},
+        {"stsz lists fewer sizes than samples", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 16, 99); }, Moved, unusable},
+        {"stsz lists more sizes than samples", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 16, 99); }, Moved, unusable},
+        {"stsc holds fewer samples", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stsc") + 20, 99); }, Moved, unusable},
+        {"stco without entries", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stco") + 12, 0); }, Unmoved, unusable},
+        {"stts entries add up to more than stsz", true, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 24, 2); }, Moved, unusable},
         {"stts entries overflow 32 bits", true,  // their sum wraps to stsz's 100
-         [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 16, 0xFFFFFFFF), putU32(b, at(b, kStbl + "stts") + 24, 101); }},
-        {"first of two deltas 0", true, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 20, 0); }},
+         [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 16, 0xFFFFFFFF), putU32(b, at(b, kStbl + "stts") + 24, 101); }, Moved, unusable},
+        {"first of two deltas 0", true, [](Bytes& b) { putU32(b, at(b, kStbl + "stts") + 20, 0); }, Moved, unusable},
+        {"stco declares more than it holds", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stco") + 12, 1000); }, AsItCame, none},
+        {"a chunk past the end of the input", false, [](Bytes& b) { putU32(b, at(b, kStbl + "stco") + 16, 0xFFFFFFF0); }, AsItCame, none},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         TrackLayout layout = layoutOf(100);
         layout.lastDelta = c.twoEntries ? 204 : 0;
         Bytes input = makeTrack(layout).bytes;
+        const std::size_t chunkOffset = at(input, kStbl + "stco") + 16;
         c.edit(input);
         const Box moov = findBox(input, "moov");
         Conditioned out = condition(input);
-        ASSERT_GE(out.track.size(), 72 + 41 + moov.size) << c.what;
-        EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + moov.size), slice(input, moov)) << c.what;
-        EXPECT_EQ(out.console, "") << c.what;
-        EXPECT_EQ(out.shift, 72 + 41 - static_cast<int32_t>(moov.at)) << c.what;  // only the ftyp went
+        if (c.kept == AsItCame) {
+            EXPECT_TRUE(out.outcome == TrackOutcome::OffsetsStuck && out.track.empty());
+            continue;
+        }
+        EXPECT_EQ(out.shift, 72 + 41 - static_cast<int32_t>(moov.at));  // only the ftyp went
+        Bytes expected = slice(input, moov);
+        if (c.kept == Moved) putU32(expected, chunkOffset - moov.at, u32(input, chunkOffset) + static_cast<uint32_t>(out.shift));
+        ASSERT_GE(out.track.size(), 72 + 41 + moov.size);
+        EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + moov.size), expected);
+        EXPECT_EQ(out.console, "");
+        EXPECT_EQ(out.notices, std::vector<TrackNotice>{c.notice});
     }
 }
 
@@ -199,9 +215,9 @@ TEST(Conditioner, ClipsTakeTheIoedSlotsOfThePiecesTheyStartIn) {
          {{1, "Late", 280000, 1000}, {2, "Early", 10000, 1000}, {3, "Last", 254000, 1000}}, false,
          {{"Early", 0, 11, 1, 21}, {"Last", 0, 255, 1, 21}}, "  error: clip 1 lies beyond chunk 255\n"},
         {"past run 255", 22050, layoutOf(0, {{6000}}), IOED | MFRA | REFRAG, {{3, "Deep", 270000, 1000}}, false, {},
-         "  error: clip 3 lies beyond chunk 255\n"},
+         "  error: clip 3 lies beyond run 255\n"},
         {"past sample 255", 22050, layoutOf(0, {{300}}), IOED, {{1, "Edge", 11850, 1000}, {2, "Far", 13000, 1000}}, false,
-         {{"Edge", 1, 1, 255, 21}}, "  error: clip 2 lies beyond sample 255 of its chunk\n"},
+         {{"Edge", 1, 1, 255, 21}}, "  error: clip 2 lies beyond sample 255 of its run\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -347,11 +363,71 @@ TEST(Conditioner, FragmentsWithoutABaseOrWithTwoTrackFragments) {
     EXPECT_EQ(sampleMismatch(both.track, makeTrack(layoutOf(0, {{30}})).stream.frames), "");
 }
 
-TEST(Conditioner, AMovieBoxLeftUnchangedLeavesTheFragmentsCutAtTheStartRate) {
+TEST(Conditioner, AKeptMovieBoxGivesItsClockToTheFragmentsAndTheirClips) {
     Bytes input = makeTrack(layoutOf(40, {{100}}), 44100).bytes;
     putU32(input, at(input, kStbl + "stsz") + 12, 300);  // can't be rebuilt
-    Conditioned out = condition(input, IOED | REFRAG);
-    EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{21, 22, 21, 22, 14}}));  // 22050 Hz, not 44100
+    Conditioned out = condition(input, IOED | REFRAG, {{1, "Hook", 1500, 1000}});
+    EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{43, 43, 14}}));
+    // 1.5 s is sample 64 at 44100 Hz: the fragment's 25th, after the movie box's 40.
+    EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + 51), slotBytes("Hook", at(out.track, "moof"), 1, 1, 25, 43));
+}
+
+// Boxes the packer drops (a foreign uuid, a second ftyp, an input index) in front of or behind the media data
+// of a movie box or of fragments: every sample stays where the offsets say, re-cut or not.
+TEST(Conditioner, DroppedBoxesBesideTheMediaDataMoveNoSample) {
+    const Bytes uuid = {0, 0, 0, 36, 'u', 'u', 'i', 'd', 't', 's', 'r', 'y'}, ftyp = {0, 0, 0, 16, 'f', 't', 'y', 'p', '3', 'g', '2', 'a'},
+                mfra = {0, 0, 0, 16, 'm', 'f', 'r', 'a', 0, 0, 0, 8, 'f', 'r', 'e', 'e'};
+    for (Bytes dropped : {uuid, ftyp, mfra}) {
+        dropped.resize(u32(dropped, 0));
+        const std::string type = typeOf(dropped, Box{0, 8});
+        for (bool before : {true, false}) {
+            for (TrackLayout layout : {layoutOf(50), layoutOf(0, {{30}, {20, 25}})}) {
+                (before ? layout.beforeMediaData : layout.afterMediaData) = dropped;
+                const Track input = makeTrack(layout);
+                for (uint32_t mode : {IOED | REFRAG, IOED}) {
+                    SCOPED_TRACE(type + (before ? " before" : " after") + " the media data, mode " + std::to_string(mode));
+                    Conditioned out = condition(input.bytes, mode);
+                    EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
+                    const std::vector<std::string> types = topLevelTypes(out.track);  // our own ftyp stays
+                    EXPECT_EQ(std::count(types.begin(), types.end(), type == "uuid" ? "uuid:tsry" : type), type == "ftyp" ? 1 : 0);
+                }
+            }
+        }
+    }
+}
+
+// Other bytes between the music's samples: its own chunks stay, their offsets follow the samples, and clips
+// are found in them.
+TEST(Conditioner, MusicSamplesLyingApartKeepTheirChunks) {
+    TrackLayout layout = layoutOf(100);
+    layout.gapAfterSample = 60;
+    const Track input = makeTrack(layout);
+    Conditioned out = condition(input.bytes, IOED, {{1, "Late", 3000, 1000}});
+    EXPECT_EQ(chunkCounts(out.track), (std::vector<uint32_t>{60, 40}));
+    EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
+    EXPECT_EQ(out.notices, std::vector<TrackNotice>{TrackNotice::SamplesApart});
+    // 3 s is sample 64 at 22050 Hz: the second chunk's 5th.
+    EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + 51), slotBytes("Late", at(out.track, "moov"), 1, 2, 5, 21));
+}
+
+// A lyrics track before or after the music: the music is found and cut into seconds; the other track keeps
+// every byte but its chunk offsets, which follow its samples.
+TEST(Conditioner, ATrackBesideTheMusicKeepsItsTablesAndItsSamples) {
+    for (bool textFirst : {false, true}) {
+        SCOPED_TRACE(textFirst ? "text first" : "text second");
+        TrackLayout layout = layoutOf(100);
+        layout.textSamples = 3, layout.textFirst = textFirst;
+        const Track input = makeTrack(layout);
+        Conditioned out = condition(input.bytes);
+        EXPECT_EQ(chunkCounts(out.track), (std::vector<uint32_t>{21, 22, 21, 22, 14}));
+        EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
+        const std::size_t text = textFirst ? 0 : 1;
+        Bytes expected = slice(input.bytes, boxes(input.bytes, "moov/trak").at(text));
+        const std::size_t entries = boxes(input.bytes, "moov/trak/mdia/minf/stbl/stco").at(text).at + 16 - boxes(input.bytes, "moov/trak")[text].at;
+        for (std::size_t i = 0; i < 3; ++i) putU32(expected, entries + 4 * i, u32(expected, entries + 4 * i) + static_cast<uint32_t>(out.shift));
+        EXPECT_EQ(slice(out.track, boxes(out.track, "moov/trak").at(text)), expected);
+        EXPECT_TRUE(out.notices.empty());
+    }
 }
 
 TEST(Conditioner, TopLevelBoxesKeptDroppedAndAdded) {
@@ -399,7 +475,7 @@ TEST(Conditioner, SmallAndBrokenInputs) {
         Bytes input = size > kWorkBufferSize ? boxOf("free", kWorkBufferSize - 7) : makeTrack(layoutOf(30)).bytes;
         if (size <= kWorkBufferSize) putU32(input, at(input, "moov"), size);
         Conditioned out = condition(input);
-        EXPECT_EQ(out.shift, OVERSIZE_SENTINEL) << size;
+        EXPECT_EQ(out.outcome, TrackOutcome::TooLarge) << size;
         EXPECT_TRUE(out.track.empty() && out.console.empty()) << size;
     }
     // Bytes after the last box are copied; a new index comes behind them and still ends the track.

@@ -430,6 +430,10 @@ TEST(PackerRun, InspectNamesTheFirstProblemOfADamagedPackage) {
          "1 problem: tfra entry 2 names trun 4 of traf 1 of the moof at 21716, which has 3 runs"},
         {"an index entry naming no moof", [&](Bytes& b) { putU32(b, entries + 4, 266); },
          "1 problem: tfra entry 1 names the moov at 266, not a moof"},
+        {"a chunk offset naming the moof", [&](Bytes& b) { putU32(b, 2560 + 1314, 21800); },  // the stco's third entry
+         "1 problem: track: chunk 3 of track 1 in the moov at 266 starts at 21800, outside the media data"},
+        {"a run offset naming the moof", [&](Bytes& b) { putU32(b, 2560 + 21892, 21800); },  // the second trun's data offset
+         "1 problem: track: trun 2 of traf 1 of the moof at 21716 starts at 21800, outside the media data"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

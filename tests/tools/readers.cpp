@@ -10,8 +10,6 @@
 namespace testkit {
 namespace {
 
-const std::string kStbl = "moov/trak/mdia/minf/stbl/";
-
 std::vector<Box> children(const Bytes& bytes, Box parent, std::size_t header) {
     std::vector<Box> found;
     for (std::size_t at = parent.at + header, size; at + 8 <= parent.end(); at += size) {
@@ -22,11 +20,20 @@ std::vector<Box> children(const Bytes& bytes, Box parent, std::size_t header) {
     return found;
 }
 
+// A box of the audio track's sample table: the first track whose handler is soun.
+Box audioTable(const Bytes& track, const std::string& type) {
+    for (Box trak : boxes(track, "moov/trak")) {
+        const std::vector<Box> hdlr = boxes(track, "mdia/hdlr", trak), table = boxes(track, "mdia/minf/stbl/" + type, trak);
+        if (!hdlr.empty() && typeOf(track, Box{hdlr[0].at + 12, 8}) == "soun") return table.empty() ? Box{} : table[0];
+    }
+    return Box{};
+}
+
 }  // namespace
 
 // Each chunk takes the samples of the last stsc entry that starts at or before it.
 std::vector<uint32_t> chunkCounts(const Bytes& track) {
-    const Box stsc = findBox(track, kStbl + "stsc"), stco = findBox(track, kStbl + "stco");
+    const Box stsc = audioTable(track, "stsc"), stco = audioTable(track, "stco");
     std::vector<uint32_t> counts;
     for (uint32_t chunk = 1; stsc.found() && stco.found() && chunk <= u32(track, stco.at + 12); ++chunk) {
         counts.push_back(0);
@@ -42,7 +49,7 @@ namespace {
 // fragment's first track fragment with the optional fields their flags announce.
 std::vector<std::pair<uint64_t, uint32_t>> placeSamples(const Bytes& track) {
     std::vector<std::pair<uint64_t, uint32_t>> placed;
-    const Box stsz = findBox(track, kStbl + "stsz"), stco = findBox(track, kStbl + "stco");
+    const Box stsz = audioTable(track, "stsz"), stco = audioTable(track, "stco");
     const std::vector<uint32_t> chunks = chunkCounts(track);
     for (uint32_t chunk = 0, sample = 0; stsz.found() && chunk < chunks.size(); ++chunk) {
         uint64_t at = u32(track, stco.at + 16 + 4 * chunk);

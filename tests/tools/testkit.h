@@ -123,6 +123,10 @@ struct TrackLayout {
     bool ownIoed = false;         // the track's own ioed box before the movie box
     bool mediaDataFirst = false;  // the movie box's mdat in front of it
     bool mfraAtEnd = false;       // an index of the input's fragments at the end
+    Bytes beforeMediaData, afterMediaData;  // boxes in front of and behind every mdat
+    uint32_t textSamples = 0;     // not 0: a timed-text track beside the audio, its samples in an mdat of their own
+    bool textFirst = false;       // the text track before the audio track
+    uint32_t gapAfterSample = 0;  // not 0: 4 other bytes after this many movie box samples, which lie in two chunks
     Bytes esds;                   // not empty: the esds body after version and flags (default: 128000/32000 bps)
 };
 

@@ -58,13 +58,42 @@ Bytes defaultEsds(const AacStream& stream) {
     return w.b;
 }
 
-void movieBox(Writer& w, const AacStream& stream, const TrackLayout& layout, std::size_t& chunkOffsetAt) {
+// A timed-text track (3GPP text, as handsets show lyrics), one sample per
+// chunk; where its chunk offsets go is noted for the caller to fill.
+void textTrack(Writer& w, uint32_t samples, std::vector<std::size_t>& chunkOffsetsAt) {
+    w.box("trak", [&] {
+        w.full("tkhd", 3, [&] { w.zeros(8), w.u32(2), w.zeros(68); });
+        w.box("mdia", [&] {
+            w.full("mdhd", 0, [&] { w.zeros(8), w.u32(1000), w.u32(samples * 1000), w.u16(0x55C4), w.u16(0); });
+            w.full("hdlr", 0, [&] { w.u32(0), w.text("text"), w.zeros(12), w.u8(0); });
+            w.box("minf", [&] {
+                w.box("stbl", [&] {
+                    w.full("stsd", 0, [&] { w.u32(1), w.box("tx3g", [&] { w.zeros(6), w.u16(1), w.zeros(30); }); });
+                    w.full("stts", 0, [&] { w.u32(1), w.u32(samples), w.u32(1000); });
+                    w.full("stsc", 0, [&] { w.u32(1), w.u32(1), w.u32(1), w.u32(1); });
+                    w.full("stsz", 0, [&] { w.u32(4), w.u32(samples); });
+                    w.full("stco", 0, [&] {
+                        w.u32(samples);
+                        for (uint32_t i = 0; i < samples; ++i) chunkOffsetsAt.push_back(w.b.size()), w.u32(0);
+                    });
+                });
+            });
+        });
+    });
+}
+
+// Each text sample: a 16-bit length and two letters.
+Bytes textSample(uint32_t number) { return {0, 2, 'L', static_cast<uint8_t>('a' + number % 26)}; }
+
+void movieBox(Writer& w, const AacStream& stream, const TrackLayout& layout, std::size_t& chunkOffsetAt,
+              std::vector<std::size_t>& textOffsetsAt) {
     const uint32_t n = layout.moovSamples, delta = layout.sampleDelta;
     const bool split = layout.lastDelta != 0 && n > 1;
     const uint32_t duration = split ? (n - 1) * delta + layout.lastDelta : n * delta;
     w.box("moov", [&] {
         w.full("mvhd", 0, [&] { w.zeros(8), w.u32(stream.rate), w.u32(duration), w.u32(0x10000), w.u16(0x100), w.zeros(10); w.matrix();
                                 w.zeros(24), w.u32(2); });
+        if (layout.textSamples && layout.textFirst) textTrack(w, layout.textSamples, textOffsetsAt);
         w.box("trak", [&] {
             w.full("tkhd", 7, [&] { w.zeros(8), w.u32(1), w.u32(0), w.u32(duration), w.zeros(12), w.u16(0x100), w.u16(0); w.matrix();
                                     w.zeros(8); });
@@ -87,25 +116,40 @@ void movieBox(Writer& w, const AacStream& stream, const TrackLayout& layout, std
                             else if (n) w.u32(1), w.u32(n), w.u32(delta);
                             else w.u32(0);
                         });
-                        w.full("stsc", 0, [&] { n ? (w.u32(1), w.u32(1), w.u32(n), w.u32(1)) : w.u32(0); });
+                        const uint32_t gap = layout.gapAfterSample;
+                        w.full("stsc", 0, [&] {
+                            if (gap) w.u32(2), w.u32(1), w.u32(gap), w.u32(1), w.u32(2), w.u32(n - gap), w.u32(1);
+                            else n ? (w.u32(1), w.u32(1), w.u32(n), w.u32(1)) : w.u32(0);
+                        });
                         w.full("stsz", 0, [&] {
                             w.u32(0), w.u32(n);
                             for (uint32_t i = 0; i < n; ++i) w.u32(static_cast<uint32_t>(stream.frames[i].size()));
                         });
-                        w.full("stco", 0, [&] { n ? (w.u32(1), chunkOffsetAt = w.b.size(), w.u32(0)) : w.u32(0); });
+                        w.full("stco", 0, [&] { n ? (w.u32(gap ? 2 : 1), chunkOffsetAt = w.b.size(), w.zeros(gap ? 8 : 4)) : w.u32(0); });
                     });
                 });
             });
         });
+        if (layout.textSamples && !layout.textFirst) textTrack(w, layout.textSamples, textOffsetsAt);
         if (!layout.fragments.empty())
             w.box("mvex", [&] { w.full("trex", 0, [&] { w.u32(1), w.u32(1), w.u32(delta), w.u32(0), w.u32(0); }); });
     });
 }
 
-void mediaData(Writer& w, const AacStream& stream, uint32_t first, uint32_t count) {
+// An mdat with the given frames between the layout's boxes before and behind
+// media data; returns where its first frame lies.
+std::size_t mediaData(Writer& w, const AacStream& stream, uint32_t first, uint32_t count, const TrackLayout& layout,
+                      uint32_t gapAfter = 0) {
+    w.bytes(layout.beforeMediaData);
+    const std::size_t data = w.b.size() + 8;
     w.box("mdat", [&] {
-        for (uint32_t i = first; i < first + count; ++i) w.bytes(stream.frames[i]);
+        for (uint32_t i = first; i < first + count; ++i) {
+            if (gapAfter && i == first + gapAfter) w.text("gap!");
+            w.bytes(stream.frames[i]);
+        }
     });
+    w.bytes(layout.afterMediaData);
+    return data;
 }
 
 }  // namespace
@@ -130,10 +174,22 @@ Bytes buildTrack(const AacStream& stream, const TrackLayout& layout) {
     if (layout.ownIoed) uuid("ioed", Bytes{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // no clip slots
 
     std::size_t chunkOffsetAt = 0, movieData = 0;
-    if (layout.mediaDataFirst) movieData = w.b.size() + 8, mediaData(w, stream, 0, layout.moovSamples);
-    movieBox(w, stream, layout, chunkOffsetAt);
-    if (!layout.mediaDataFirst) movieData = w.b.size() + 8, mediaData(w, stream, 0, layout.moovSamples);
+    std::vector<std::size_t> textOffsetsAt;
+    if (layout.mediaDataFirst) movieData = mediaData(w, stream, 0, layout.moovSamples, layout, layout.gapAfterSample);
+    movieBox(w, stream, layout, chunkOffsetAt, textOffsetsAt);
+    if (!layout.mediaDataFirst) movieData = mediaData(w, stream, 0, layout.moovSamples, layout, layout.gapAfterSample);
     if (chunkOffsetAt) putU32(w.b, chunkOffsetAt, static_cast<uint32_t>(movieData));
+    if (layout.gapAfterSample) {
+        std::size_t second = movieData + 4;
+        for (uint32_t i = 0; i < layout.gapAfterSample; ++i) second += stream.frames[i].size();
+        putU32(w.b, chunkOffsetAt + 4, static_cast<uint32_t>(second));
+    }
+    if (!textOffsetsAt.empty()) {
+        w.box("mdat", [&] {
+            for (uint32_t i = 0; i < layout.textSamples; ++i)
+                putU32(w.b, textOffsetsAt[i], static_cast<uint32_t>(w.b.size())), w.bytes(textSample(i));
+        });
+    }
 
     std::vector<RunEntry> index;  // the input's own index: one entry per fragment
     uint32_t sample = layout.moovSamples, sequence = 0;
@@ -156,8 +212,8 @@ Bytes buildTrack(const AacStream& stream, const TrackLayout& layout) {
                 }
             });
         });
-        putU32(w.b, baseAt + 4, static_cast<uint32_t>(w.b.size() + 8));  // the mdat's first byte
-        mediaData(w, stream, first, sample - first);
+        putU32(w.b, baseAt + 4, static_cast<uint32_t>(w.b.size() + layout.beforeMediaData.size() + 8));  // the mdat's first byte
+        mediaData(w, stream, first, sample - first, layout);
     }
     if (layout.mfraAtEnd) w.bytes(fragmentIndex(index, 1));
     return w.b;
