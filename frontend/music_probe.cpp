@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "frontend/file_window.h"
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ public:
     uint32_t find(const char (&type)[5], uint32_t after) const {
         if (count_ < box::kHeaderSize) return kNotFound;
         for (uint32_t at = after + 1; at <= count_ - box::kHeaderSize; ++at) {
-            if (bytes_[at] == static_cast<uint8_t>(type[0]) && box::typeIs(bytes_ + at, type)) return at;
+            if (bytes_[at] == static_cast<uint8_t>(type[0]) && box::TypeIs(bytes_ + at, type)) return at;
         }
         return kNotFound;
     }
@@ -52,7 +52,7 @@ public:
     }
 
     bool typeAt(uint32_t at, const char (&type)[5]) const {
-        return at <= count_ && count_ - at >= 4 && box::typeIs(bytes_ + at, type);
+        return at <= count_ && count_ - at >= 4 && box::TypeIs(bytes_ + at, type);
     }
 
     bool byteAt(uint32_t at, uint8_t& value) const {
@@ -63,7 +63,7 @@ public:
 
     bool u32At(uint32_t at, uint32_t& value) const {
         if (at > count_ || count_ - at < 4) return false;
-        value = box::readU32(bytes_ + at);
+        value = box::ReadU32(bytes_ + at);
         return true;
     }
 
@@ -116,20 +116,14 @@ HeldBytes childBox(const HeldBytes& parent, const char (&type)[5], uint32_t firs
     return {};
 }
 
-// Field positions from the start of their box.
-constexpr uint32_t kHandlerTypeAt = 16;          // hdlr: header, version and flags, pre-defined
-constexpr uint32_t kSampleEntriesAt = 16;        // stsd: header, version and flags, entry count
-constexpr uint32_t kFirstSampleEntryTypeAt = 20;  // stsd: the first entry's type, after its size
-constexpr uint32_t kTypeAt = 4;
+constexpr uint32_t kTypeAt = 4;  // a box's type, after its size
 
 // ---- Values below the movie box ----
 
 void readTimescale(const HeldBytes& mdhd, MusicInfo& info) {
     uint8_t version = 0;
-    if (!mdhd.byteAt(kTypeAt + 4, version)) return;
-    // After the type: version and flags, then creation and modification times
-    // of 32 bits each (version 0) or 64 bits each (version 1).
-    mdhd.u32At(kTypeAt + (version == 1 ? 24 : 16), info.timescale);
+    if (!mdhd.byteAt(FullBox::kVersion, version)) return;
+    mdhd.u32At(version == 1 ? Mdhd::kTimescaleV1 : Mdhd::kTimescaleV0, info.timescale);
 }
 
 // Steps over up to three 0x80 bytes: the continuation bytes of a descriptor
@@ -155,17 +149,15 @@ void readAverageBitrate(const HeldBytes& esds, MusicInfo& info) {
 // fit the box as held (cut short, or claiming more entries than there is room
 // for) gives its first entry alone, which is still better than no length.
 void readSampleTiming(const HeldBytes& stts, MusicInfo& info) {
-    constexpr uint32_t kEntriesAt = 16, kEntrySize = 8;
     uint32_t entries = 0;
-    if (!stts.u32At(kEntriesAt - 4, entries) || entries == 0) return;
-    const bool fits = stts.count() >= kEntriesAt && entries <= (stts.count() - kEntriesAt) / kEntrySize;
+    if (!stts.u32At(Stts::kEntryCount, entries) || entries == 0) return;
+    const bool fits = stts.count() >= Stts::kEntries && entries <= (stts.count() - Stts::kEntries) / Stts::kEntrySize;
     const uint32_t read = fits ? entries : 1;
     uint64_t samples = 0;
     for (uint32_t i = 0; i < read; ++i) {
+        const uint32_t entry = Stts::kEntries + i * Stts::kEntrySize;
         uint32_t count = 0, delta = 0;
-        if (!stts.u32At(kEntriesAt + i * kEntrySize, count) || !stts.u32At(kEntriesAt + i * kEntrySize + 4, delta)) {
-            return;
-        }
+        if (!stts.u32At(entry + Stts::kSampleCount, count) || !stts.u32At(entry + Stts::kSampleDelta, delta)) return;
         if (i == 0) info.sampleDelta = delta;
         samples += count;
         info.duration = addSaturating64(info.duration, uint64_t{count} * delta);
@@ -178,12 +170,13 @@ void readSampleTiming(const HeldBytes& stts, MusicInfo& info) {
 uint64_t readSkippedStart(const HeldBytes& elst) {
     uint8_t version = 0;
     uint32_t entries = 0;
-    if (!elst.byteAt(8, version) || !elst.u32At(12, entries)) return 0;
-    const uint32_t entrySize = version == 1 ? 20 : 12;
-    for (uint32_t i = 0, at = 16; i < entries && at <= elst.count(); ++i, at += entrySize) {
+    if (!elst.byteAt(FullBox::kVersion, version) || !elst.u32At(Elst::kEntryCount, entries)) return 0;
+    const uint32_t entrySize = version == 1 ? Elst::kEntrySizeV1 : Elst::kEntrySizeV0;
+    for (uint32_t i = 0, at = Elst::kEntries; i < entries && at <= elst.count(); ++i, at += entrySize) {
         uint64_t mediaTime = 0;
         uint32_t mediaTime32 = 0;
-        const bool held = version == 1 ? elst.u64At(at + 8, mediaTime) : elst.u32At(at + 4, mediaTime32);
+        const bool held = version == 1 ? elst.u64At(at + Elst::kMediaTimeV1, mediaTime)
+                                       : elst.u32At(at + Elst::kMediaTimeV0, mediaTime32);
         if (!held) return 0;
         if (version != 1) mediaTime = mediaTime32 == UINT32_MAX ? UINT64_MAX : mediaTime32;
         if (mediaTime != UINT64_MAX) return mediaTime;  // -1 marks an empty edit
@@ -196,7 +189,7 @@ uint64_t readSkippedStart(const HeldBytes& elst) {
 bool isMusicTrack(const HeldBytes& trak) {
     const HeldBytes mdia = childBox(trak, "mdia");
     const HeldBytes stsd = childBox(childBox(childBox(mdia, "minf"), "stbl"), "stsd");
-    return childBox(mdia, "hdlr").typeAt(kHandlerTypeAt, "soun") && stsd.typeAt(kFirstSampleEntryTypeAt, "mp4a");
+    return childBox(mdia, "hdlr").typeAt(Hdlr::kHandlerType, "soun") && stsd.typeAt(Stsd::kFirstEntryType, "mp4a");
 }
 
 HeldBytes findMusicTrack(const HeldBytes& moov) {
@@ -213,7 +206,7 @@ uint64_t readTrackValues(const HeldBytes& trak, MusicInfo& info) {
     readTimescale(childBox(mdia, "mdhd"), info);
     const HeldBytes stbl = childBox(childBox(mdia, "minf"), "stbl");
     const HeldBytes stsd = childBox(stbl, "stsd");
-    readAverageBitrate(stsd.boxAtType(stsd.find("esds", kSampleEntriesAt)), info);
+    readAverageBitrate(stsd.boxAtType(stsd.find("esds", Stsd::kFirstEntry)), info);
     readSampleTiming(childBox(stbl, "stts"), info);
     return readSkippedStart(childBox(childBox(trak, "edts"), "elst"));
 }
@@ -241,14 +234,14 @@ struct TopLevelBox {
     uint64_t position = 0;
     uint32_t size = 0;
     uint8_t type[4] = {};
-    bool is(const char (&name)[5]) const { return box::typeIs(type, name); }
+    bool is(const char (&name)[5]) const { return box::TypeIs(type, name); }
 };
 
 // False when the file ends before the box's 8-byte header does.
 bool readTopLevelBox(FileWindow& window, uint64_t position, TopLevelBox& found) {
     if (!window.bring(position, box::kHeaderSize)) return false;
     found.position = position;
-    found.size = box::readU32(window.at(position));
+    found.size = box::ReadU32(window.at(position));
     for (int i = 0; i < 4; ++i) found.type[i] = window.at(position)[4 + i];
     return true;
 }
@@ -285,7 +278,7 @@ uint64_t countRunSamples(FileWindow& window, const TopLevelBox& moof) {
     uint64_t samples = 0;
     for (uint32_t trun = runs.find("trun", 0); trun != kNotFound; trun = runs.find("trun", trun)) {
         uint32_t count = 0;
-        if (runs.u32At(trun + 8, count)) samples += count;
+        if (runs.u32At(trun + (Trun::kSampleCount - kTypeAt), count)) samples += count;
     }
     return samples;
 }

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "fuzz/fuzz_scratch.h"
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/run_state.h"
 
@@ -33,7 +33,7 @@ void prepareRun(uint8_t mode, uint8_t clips) {
 
 bool isBoxAt(const std::string& track, size_t at, size_t end, size_t* size) {
     if (end - at < box::kHeaderSize) return false;
-    *size = box::readU32(reinterpret_cast<const uint8_t*>(track.data()) + at);
+    *size = box::ReadU32(reinterpret_cast<const uint8_t*>(track.data()) + at);
     return *size >= box::kHeaderSize && *size <= end - at;
 }
 
@@ -50,7 +50,7 @@ bool isWholeBoxesUpTo(const std::string& track, size_t end) {
 // its size, which is how a reader finds it from the end.
 size_t startOfTrailingIndex(const std::string& track) {
     if (track.size() < 16) return track.size();
-    const size_t size = box::readU32(reinterpret_cast<const uint8_t*>(track.data()) + track.size() - 4);
+    const size_t size = box::ReadU32(reinterpret_cast<const uint8_t*>(track.data()) + track.size() - 4);
     if (size < 16 || size > track.size() || track.compare(track.size() - size + 4, 4, "mfra") != 0)
         return track.size();
     return track.size() - size;

@@ -2,16 +2,16 @@
 
 #include <cstdio>
 
-using box::readU32;
+using box::ReadU32;
 using box::Span;
-using box::writeU32;
+using box::WriteU32;
 
 namespace {
 
 // Where the esds box's type field stands inside stsd, or 0 when there is none.
 uint32_t findEsdsType(const uint8_t* buffer, Span stsd) {
-    for (uint32_t at = stsd.offset + 8; at + 4 <= stsd.end(); ++at) {
-        if (box::typeIs(buffer + at, "esds")) return at;
+    for (uint32_t at = stsd.offset + box::kHeaderSize; at + 4 <= stsd.End(); ++at) {
+        if (box::TypeIs(buffer + at, "esds")) return at;
     }
     return 0;
 }
@@ -76,9 +76,9 @@ uint32_t findDeclaredBitrates(const uint8_t* buffer, Span stsd) {
     const uint32_t type = findEsdsType(buffer, stsd);
     if (type == 0) return 0;
     const uint32_t esds = type - 4;
-    const uint32_t declared = readU32(buffer + esds);
-    if (declared < box::kHeaderSize + 4 || declared > stsd.end() - esds) return 0;
-    DescriptorReader reader(buffer, esds + box::kHeaderSize + 4, esds + declared);  // past version and flags
+    const uint32_t declared = ReadU32(buffer + esds);
+    if (declared < FullBox::kBody || declared > stsd.End() - esds) return 0;
+    DescriptorReader reader(buffer, esds + FullBox::kBody, esds + declared);
     // Object type, stream type and the three-byte buffer size come before the bitrates.
     if (!reader.enter(kElementaryStreamTag) || !skipStreamFields(reader) || !reader.enter(kDecoderConfigTag) ||
         !reader.skip(5) || !reader.has(8))
@@ -94,8 +94,8 @@ void CamouflageBitrates(uint8_t* buffer, Span stsd, uint32_t cap) {
     if (at == 0) return;
     uint8_t* maxBitrate = buffer + at;
     uint8_t* avgBitrate = buffer + at + 4;
-    std::printf("max.%lubps ", static_cast<unsigned long>(readU32(maxBitrate)));
-    if (readU32(maxBitrate) > cap) writeU32(maxBitrate, cap);
-    std::printf("typ.%lubps\n", static_cast<unsigned long>(readU32(avgBitrate)));
-    if (readU32(avgBitrate) > cap) writeU32(avgBitrate, cap);
+    std::printf("max.%lubps ", static_cast<unsigned long>(ReadU32(maxBitrate)));
+    if (ReadU32(maxBitrate) > cap) WriteU32(maxBitrate, cap);
+    std::printf("typ.%lubps\n", static_cast<unsigned long>(ReadU32(avgBitrate)));
+    if (ReadU32(avgBitrate) > cap) WriteU32(avgBitrate, cap);
 }

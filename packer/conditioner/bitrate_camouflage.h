@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 
 // Caps the decoder configuration's declared bitrates inside `stsd` at `cap`,
 // printing the values found. Does nothing when there is no esds or its

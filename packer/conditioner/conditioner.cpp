@@ -9,21 +9,21 @@
 #include "packer/conditioner/movie_box.h"
 #include "packer/run_state.h"
 
-using box::readU32;
-using box::writeU32;
+using box::ReadU32;
+using box::WriteU32;
 
 void fillClipSlot(uint8_t* slot, const ClipRange* clip) {
     std::memset(slot, 0, ClipSlot::kSize);
     if (clip) {
         std::memcpy(slot + ClipSlot::kName, clip->name, strnlen(clip->name, kMaxNameLength));
-        writeU32(slot + ClipSlot::kBoxOffset, clip->boxOffset);
+        WriteU32(slot + ClipSlot::kBoxOffset, clip->boxOffset);
         slot[ClipSlot::kTrackFragment] = clip->trackFragment;
         slot[ClipSlot::kPiece] = clip->runNumber;
         slot[ClipSlot::kSample] = clip->sampleNumber;
-        writeU32(slot + ClipSlot::kLength, clip->length);
+        WriteU32(slot + ClipSlot::kLength, clip->length);
     }
-    writeU32(slot + ClipSlot::kFirstConstant, 1);
-    writeU32(slot + ClipSlot::kSecondConstant, 65);
+    WriteU32(slot + ClipSlot::kFirstConstant, 1);
+    WriteU32(slot + ClipSlot::kSecondConstant, 65);
 }
 
 namespace {
@@ -52,10 +52,10 @@ IoedBox makeIoedBox() {
     }
     const uint32_t flagWord = (g_run.chkufrFlag & 1) ? 0 : 1;
     uint8_t* b = ioed.bytes;
-    std::memcpy(box::writeHeader(b, ioed.size, "uuid"), "ioed", 4);
+    std::memcpy(box::WriteHeader(b, ioed.size, "uuid"), "ioed", 4);
     std::memcpy(b + 12, kUuidTail, sizeof kUuidTail);
-    writeU32(b + Ioed::kFirstFlagWord, flagWord);
-    writeU32(b + Ioed::kSecondFlagWord, flagWord);
+    WriteU32(b + Ioed::kFirstFlagWord, flagWord);
+    WriteU32(b + Ioed::kSecondFlagWord, flagWord);
     if (ioed.size == Ioed::kWithClipsSize) {
         b[Ioed::kSlotCount] = Ioed::kSlotsWritten;
         for (uint32_t slot = 0; slot < Ioed::kSlotsWritten; ++slot)
@@ -71,10 +71,10 @@ bool topLevelBoxesAreSound(InputFile& input) {
     auto sizeAt = [&input](uint64_t position, uint32_t* size) {
         uint8_t header[4];
         if (!input.seek(position) || !input.read(header, sizeof header)) return false;
-        *size = readU32(header);
+        *size = ReadU32(header);
         return true;
     };
-    return box::topLevelBoxesFit(input.length(), kLargestConditionedBox, sizeAt) && input.seek(0);
+    return box::TopLevelBoxesFit(input.length(), kLargestConditionedBox, sizeAt) && input.seek(0);
 }
 
 // What the box loop does with a top-level box.
@@ -88,12 +88,12 @@ constexpr uint32_t kLeadSize = 12;
 // of the uuid boxes only the input's own ioed box is kept (it stands instead of ours).
 Role RoleOf(const uint8_t* lead, uint32_t size) {
     const uint8_t* type = lead + 4;
-    if (box::typeIs(type, "ftyp") || box::typeIs(type, "mfra")) return Role::Dropped;
-    if (box::typeIs(type, "uuid"))
+    if (box::TypeIs(type, "ftyp") || box::TypeIs(type, "mfra")) return Role::Dropped;
+    if (box::TypeIs(type, "uuid"))
         return size >= kLeadSize && std::memcmp(lead + 8, "ioed", 4) == 0 ? Role::OwnIoed : Role::Dropped;
-    if (box::typeIs(type, "moov")) return Role::Movie;
-    if (box::typeIs(type, "moof")) return Role::Fragment;
-    return box::typeIs(type, "mdat") ? Role::MediaData : Role::Copied;
+    if (box::TypeIs(type, "moov")) return Role::Movie;
+    if (box::TypeIs(type, "moof")) return Role::Fragment;
+    return box::TypeIs(type, "mdat") ? Role::MediaData : Role::Copied;
 }
 
 // Both passes walk the top-level boxes alike, so that the same boxes are
@@ -109,7 +109,7 @@ bool WalkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t i
         if (left < box::kHeaderSize) return pass.LooseBytes(static_cast<uint32_t>(left));
         uint8_t* lead = context.buffer;
         if (!input.read(lead, box::kHeaderSize)) return false;
-        const uint32_t size = readU32(lead);
+        const uint32_t size = ReadU32(lead);
         const uint32_t leadSize = size < kLeadSize ? size : kLeadSize;
         if (!input.read(lead + box::kHeaderSize, leadSize - box::kHeaderSize)) return false;
         const Role role = RoleOf(lead, size);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 
 // Size of the fixed ftyp + uuid(cpgd) prefix written in front of every track.
 constexpr int32_t kPrefixSize = 72;

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-using box::writeU32;
+using box::WriteU32;
 
 namespace {
 
-constexpr uint32_t kIndexFrameSize = 48;  // mfra and tfra headers, tfra fields, mfro
+// The mfra header, the tfra before its entries and the mfro.
+constexpr uint32_t kIndexFrameSize = box::kHeaderSize + Tfra::kFirstEntry + Mfro::kBoxSize;
 
 // One byte for each number while every value fits one, as the handset
 // expects, else the smallest of two or four that holds the largest.
@@ -32,9 +33,9 @@ uint8_t* putNumber(uint8_t* to, uint32_t value, uint32_t width) {
 }
 
 uint8_t* putEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths& widths) {
-    writeU32(to, entry.time);
-    writeU32(to + 4, entry.moofOffset);
-    to = putNumber(to + 8, entry.trackFragment, widths.trackFragment);
+    WriteU32(to + Tfra::kEntryTime, entry.time);
+    WriteU32(to + Tfra::kEntryMoofOffsetV0, entry.moofOffset);
+    to = putNumber(to + Tfra::kEntryNumbersV0, entry.trackFragment, widths.trackFragment);
     to = putNumber(to, entry.runNumber, widths.run);
     return putNumber(to, entry.sampleNumber, widths.sample);
 }
@@ -47,17 +48,17 @@ std::vector<uint8_t> BuildFragmentIndex(const std::vector<IndexEntry>& entries) 
     const uint32_t entriesSize = count * widths.entrySize();
     const uint32_t indexSize = entriesSize + kIndexFrameSize;
     std::vector<uint8_t> bytes(indexSize);
-    uint8_t* to = box::writeHeader(bytes.data(), indexSize, "mfra");
-    to = box::writeHeader(to, entriesSize + 24, "tfra");
-    writeU32(to, 0);      // version 0, flags 0
-    writeU32(to + 4, 1);  // track 1
-    writeU32(to + 8, widths.lengthSizeWord());  // time and offset of 32 bits
-    writeU32(to + 12, count);
-    to += 16;
+    uint8_t* tfra = box::WriteHeader(bytes.data(), indexSize, "mfra");
+    box::WriteHeader(tfra, Tfra::kFirstEntry + entriesSize, "tfra");
+    WriteU32(tfra + FullBox::kVersionAndFlags, 0);  // version 0: time and offset of 32 bits
+    WriteU32(tfra + Tfra::kTrackId, 1);
+    WriteU32(tfra + Tfra::kLengthSizes, widths.lengthSizeWord());
+    WriteU32(tfra + Tfra::kEntryCount, count);
+    uint8_t* to = tfra + Tfra::kFirstEntry;
     for (const IndexEntry& entry : entries) to = putEntry(to, entry, widths);
-    to = box::writeHeader(to, 16, "mfro");
-    writeU32(to, 0);
-    writeU32(to + 4, indexSize);
+    box::WriteHeader(to, Mfro::kBoxSize, "mfro");
+    WriteU32(to + FullBox::kVersionAndFlags, 0);
+    WriteU32(to + Mfro::kMfraSize, indexSize);
     return bytes;
 }
 

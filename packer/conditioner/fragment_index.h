@@ -8,15 +8,6 @@
 #include "packer/conditioner/context.h"
 #include "packer/file_io.h"
 
-// The tfra box: header, version and flags, track, the number lengths, the entry
-// count, then the entries (time, moof offset, then the three numbers).
-namespace Tfra {
-constexpr uint32_t kTrack = 12;
-constexpr uint32_t kLengthSizes = 16;
-constexpr uint32_t kEntryCount = 20;
-constexpr uint32_t kFirstEntry = 24;
-}  // namespace Tfra
-
 // How many bytes a tfra entry gives each of its three numbers (track fragment,
 // run, sample), and the length-size word that records them: for each number
 // its byte count less one, in two bits (track fragment 5-4, run 3-2, sample 1-0).
@@ -25,7 +16,7 @@ struct IndexNumberWidths {
     uint32_t run = 1;
     uint32_t sample = 1;
 
-    uint32_t entrySize() const { return 8 + trackFragment + run + sample; }  // 32-bit time and offset
+    uint32_t entrySize() const { return Tfra::kEntryNumbersV0 + trackFragment + run + sample; }
     uint32_t lengthSizeWord() const { return (trackFragment - 1) << 4 | (run - 1) << 2 | (sample - 1); }
     static IndexNumberWidths fromLengthSizeWord(uint32_t word) {
         return IndexNumberWidths{(word >> 4 & 3) + 1, (word >> 2 & 3) + 1, (word & 3) + 1};

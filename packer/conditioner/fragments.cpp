@@ -6,57 +6,60 @@
 #include "packer/run_state.h"
 
 using box::ChildWalk;
-using box::flagsOf;
-using box::readU32;
+using box::FlagsOf;
+using box::ReadU32;
 using box::Span;
-using box::writeU32;
+using box::WriteU32;
 
 namespace {
 
-constexpr uint32_t kBaseDataOffsetPresent = 0x000001;  // tfhd flag
-constexpr uint32_t kDefaultBaseIsMoof = 0x020000;      // tfhd flag
-constexpr uint32_t kDataOffsetPresent = 0x000001;      // trun flag
-constexpr uint32_t kPlainRunFlags = 0x000201;          // data offset and per-sample sizes, nothing else
-constexpr uint32_t kPlainRunHeaderSize = 20;
-constexpr uint32_t kRunDataOffsetAt = 16;
-constexpr uint32_t kBaseDataOffsetAt = 16;  // tfhd
+// Data offset and per-sample sizes, nothing else: the sizes follow the data offset.
+constexpr uint32_t kPlainRunFlags = Trun::kDataOffsetPresent | Trun::kSampleSizesPresent;
+constexpr uint32_t kPlainRunHeaderSize = Trun::kDataOffset + 4;
+constexpr uint32_t kSampleSizeSize = Trun::kPerSampleFieldSize;
 constexpr uint32_t kLargestTrackFragment = 255;  // a clip slot holds it in one byte
 
-uint32_t sampleCountOf(const uint8_t* buffer, Span run) { return run.size < 16 ? 0 : readU32(buffer + run.offset + 12); }
+uint32_t sampleCountOf(const uint8_t* buffer, Span run) {
+    return run.size < Trun::kSampleCount + 4 ? 0 : ReadU32(buffer + run.offset + Trun::kSampleCount);
+}
 
 bool hasBaseDataOffset(const uint8_t* buffer, Span tfhd) {
-    return box::found(tfhd) && tfhd.size >= 24 && (flagsOf(buffer, tfhd) & kBaseDataOffsetPresent) != 0;
+    return box::Found(tfhd) && tfhd.size >= Tfhd::kBaseDataOffset + 8 &&
+           (FlagsOf(buffer, tfhd) & Tfhd::kBaseDataOffsetPresent) != 0;
 }
 
 uint64_t baseDataOffsetOf(const uint8_t* buffer, Span tfhd) {
-    return (uint64_t{readU32(buffer + tfhd.offset + 16)} << 32) | readU32(buffer + tfhd.offset + 20);
+    const uint8_t* field = buffer + tfhd.offset + Tfhd::kBaseDataOffset;
+    return (uint64_t{ReadU32(field)} << 32) | ReadU32(field + 4);
 }
 
 void setBaseDataOffset(uint8_t* buffer, Span tfhd, uint64_t value) {
-    writeU32(buffer + tfhd.offset + 16, static_cast<uint32_t>(value >> 32));
-    writeU32(buffer + tfhd.offset + 20, static_cast<uint32_t>(value));
+    uint8_t* field = buffer + tfhd.offset + Tfhd::kBaseDataOffset;
+    WriteU32(field, static_cast<uint32_t>(value >> 32));
+    WriteU32(field + 4, static_cast<uint32_t>(value));
 }
 
 bool hasDataOffset(const uint8_t* buffer, Span run) {
-    return run.size >= 20 && (flagsOf(buffer, run) & kDataOffsetPresent) != 0;
+    return run.size >= Trun::kDataOffset + 4 && (FlagsOf(buffer, run) & Trun::kDataOffsetPresent) != 0;
 }
 
 bool isPlainRun(const uint8_t* buffer, Span run) {
-    if (run.size < kPlainRunHeaderSize || flagsOf(buffer, run) != kPlainRunFlags) return false;
-    return uint64_t{sampleCountOf(buffer, run)} * 4 <= run.size - kPlainRunHeaderSize;
+    if (run.size < kPlainRunHeaderSize || FlagsOf(buffer, run) != kPlainRunFlags) return false;
+    return uint64_t{sampleCountOf(buffer, run)} * kSampleSizeSize <= run.size - kPlainRunHeaderSize;
 }
 
 // The track fragment of the music track: the one whose tfhd names its ID, or
 // the first when no movie box came before. Numbered from 1; 0 when none is.
 uint32_t FindMusicTrackFragment(const ConditionerContext& context, uint32_t size, Span* traf) {
     ChildWalk walk(context.buffer, Span{0, size});
-    for (uint32_t number = 1; walk.next();) {
-        if (!walk.currentIs("traf")) continue;
-        const Span tfhd = box::findChild(context.buffer, walk.current(), "tfhd");
+    for (uint32_t number = 1; walk.Next();) {
+        if (!walk.CurrentIs("traf")) continue;
+        const Span tfhd = box::FindChild(context.buffer, walk.Current(), "tfhd");
         const bool isMusic = !context.musicTrackId ||
-                             (tfhd.size >= 16 && readU32(context.buffer + tfhd.offset + 12) == *context.musicTrackId);
+                             (tfhd.size >= Tfhd::kTrackId + 4 &&
+                              ReadU32(context.buffer + tfhd.offset + Tfhd::kTrackId) == *context.musicTrackId);
         if (isMusic) {
-            *traf = walk.current();
+            *traf = walk.Current();
             return number;
         }
         ++number;
@@ -73,43 +76,44 @@ uint32_t FindMusicTrackFragment(const ConditionerContext& context, uint32_t size
 // counted from the moof move by what changed between the moof and their
 // samples; runs counted from the data of the track fragment before move with it.
 void AddRunOffsets(uint8_t* buffer, Span traf, bool firstTraf, const ConditionerContext& context, FragmentPlan& plan) {
-    const Span tfhd = box::findChild(buffer, traf, "tfhd");
+    const Span tfhd = box::FindChild(buffer, traf, "tfhd");
     std::vector<Span> runs;
     bool everyRunHasOffset = true;
     ChildWalk walk(buffer, traf);
-    while (walk.next()) {
-        if (!walk.currentIs("trun")) continue;
-        runs.push_back(walk.current());
-        everyRunHasOffset = everyRunHasOffset && hasDataOffset(buffer, walk.current());
+    while (walk.Next()) {
+        if (!walk.CurrentIs("trun")) continue;
+        runs.push_back(walk.Current());
+        everyRunHasOffset = everyRunHasOffset && hasDataOffset(buffer, walk.Current());
     }
     if (hasBaseDataOffset(buffer, tfhd)) {
         const uint64_t base = baseDataOffsetOf(buffer, tfhd);
         if (everyRunHasOffset && (base >> 32) == 0) {
             for (Span run : runs) {
-                box::addU32(buffer + run.offset + kRunDataOffsetAt, static_cast<uint32_t>(base));
-                plan.offsets.push_back(OffsetField{run.offset + kRunDataOffsetAt, FieldWidth::Signed32});
+                box::AddU32(buffer + run.offset + Trun::kDataOffset, static_cast<uint32_t>(base));
+                plan.offsets.push_back(OffsetField{run.offset + Trun::kDataOffset, FieldWidth::Signed32});
             }
             setBaseDataOffset(buffer, tfhd, 0);
             return;
         }
         const bool firstHasOffset = !runs.empty() && hasDataOffset(buffer, runs[0]);
-        const int64_t first = firstHasOffset ? static_cast<int32_t>(readU32(buffer + runs[0].offset + kRunDataOffsetAt)) : 0;
-        plan.offsets.push_back(OffsetField{tfhd.offset + kBaseDataOffsetAt, FieldWidth::Unsigned64, first, first});
+        const int64_t first = firstHasOffset ? static_cast<int32_t>(ReadU32(buffer + runs[0].offset + Trun::kDataOffset)) : 0;
+        plan.offsets.push_back(OffsetField{tfhd.offset + Tfhd::kBaseDataOffset, FieldWidth::Unsigned64, first, first});
         return;
     }
-    const bool countsFromMoof = firstTraf || (box::found(tfhd) && tfhd.size >= 12 && (flagsOf(buffer, tfhd) & kDefaultBaseIsMoof));
+    const bool countsFromMoof = firstTraf || (box::Found(tfhd) && tfhd.size >= FullBox::kBody &&
+                                             (FlagsOf(buffer, tfhd) & Tfhd::kDefaultBaseIsMoof));
     for (Span run : runs) {
         if (countsFromMoof && hasDataOffset(buffer, run))
-            plan.offsets.push_back(OffsetField{run.offset + kRunDataOffsetAt, FieldWidth::Signed32, context.inputOffset,
+            plan.offsets.push_back(OffsetField{run.offset + Trun::kDataOffset, FieldWidth::Signed32, context.inputOffset,
                                                context.outputOffset()});
     }
 }
 
 void keepRuns(const ConditionerContext& context, uint32_t size, FragmentPlan& plan) {
     ChildWalk trafs(context.buffer, Span{0, size});
-    for (bool first = true; trafs.next();) {
-        if (!trafs.currentIs("traf")) continue;
-        AddRunOffsets(context.buffer, trafs.current(), first, context, plan);
+    for (bool first = true; trafs.Next();) {
+        if (!trafs.CurrentIs("traf")) continue;
+        AddRunOffsets(context.buffer, trafs.Current(), first, context, plan);
         first = false;
     }
 }
@@ -128,31 +132,31 @@ struct PlainFragment {
 bool findSingleTrackFragment(const uint8_t* buffer, uint32_t size, PlainFragment& fragment) {
     int trafs = 0;
     ChildWalk walk(buffer, Span{0, size});
-    while (walk.next()) {
-        if (walk.currentIs("traf") && ++trafs == 1) fragment.traf = walk.current();
+    while (walk.Next()) {
+        if (walk.CurrentIs("traf") && ++trafs == 1) fragment.traf = walk.Current();
     }
-    return trafs == 1 && fragment.traf.end() == size;
+    return trafs == 1 && fragment.traf.End() == size;
 }
 
 bool readPlainRuns(const uint8_t* buffer, PlainFragment& fragment) {
     uint64_t samples = 0;
     uint32_t runsEnd = 0;
     ChildWalk walk(buffer, fragment.traf);
-    while (walk.next()) {
-        const Span child = walk.current();
-        if (walk.currentIs("tfhd") && !box::found(fragment.tfhd) && !box::found(fragment.firstRun)) {
+    while (walk.Next()) {
+        const Span child = walk.Current();
+        if (walk.CurrentIs("tfhd") && !box::Found(fragment.tfhd) && !box::Found(fragment.firstRun)) {
             fragment.tfhd = child;
-        } else if (walk.currentIs("trun")) {
+        } else if (walk.CurrentIs("trun")) {
             if (!isPlainRun(buffer, child)) return false;
-            if (!box::found(fragment.firstRun)) fragment.firstRun = child;
+            if (!box::Found(fragment.firstRun)) fragment.firstRun = child;
             else if (child.offset != runsEnd) return false;  // something between the runs
-            runsEnd = child.end();
+            runsEnd = child.End();
             samples += sampleCountOf(buffer, child);
             fragment.runBytes += child.size;
         }
     }
     fragment.samples = static_cast<uint32_t>(samples);
-    return box::found(fragment.firstRun) && runsEnd == fragment.traf.end() && samples <= UINT32_MAX;
+    return box::Found(fragment.firstRun) && runsEnd == fragment.traf.End() && samples <= UINT32_MAX;
 }
 
 bool isPlainFragment(const uint8_t* buffer, uint32_t size, PlainFragment& fragment) {
@@ -162,27 +166,28 @@ bool isPlainFragment(const uint8_t* buffer, uint32_t size, PlainFragment& fragme
 
 uint64_t recutSize(const ConditionerContext& context, const PlainFragment& fragment) {
     const uint64_t runs = CountPieces(clockOf(context), fragment.samples);
-    return uint64_t{fragment.firstRun.offset} + kPlainRunHeaderSize * runs + 4 * uint64_t{fragment.samples};
+    return uint64_t{fragment.firstRun.offset} + kPlainRunHeaderSize * runs + kSampleSizeSize * uint64_t{fragment.samples};
 }
 
 void collectSampleSizes(ConditionerContext& context, const PlainFragment& fragment) {
     context.sampleSizes.clear();
     ChildWalk walk(context.buffer, fragment.traf);
-    while (walk.next()) {
-        if (!walk.currentIs("trun")) continue;
-        const uint8_t* sizes = context.buffer + walk.current().offset + kPlainRunHeaderSize;
-        const uint32_t count = sampleCountOf(context.buffer, walk.current());
-        for (uint32_t i = 0; i < count; ++i) context.sampleSizes.push_back(readU32(sizes + 4 * i));
+    while (walk.Next()) {
+        if (!walk.CurrentIs("trun")) continue;
+        const uint8_t* sizes = context.buffer + walk.Current().offset + kPlainRunHeaderSize;
+        const uint32_t count = sampleCountOf(context.buffer, walk.Current());
+        for (uint32_t i = 0; i < count; ++i) context.sampleSizes.push_back(ReadU32(sizes + kSampleSizeSize * i));
     }
 }
 
 uint8_t* writeRun(uint8_t* to, uint32_t samples, uint32_t dataOffset, const uint32_t* sizes) {
-    box::writeHeader(to, kPlainRunHeaderSize + 4 * samples, "trun");
-    writeU32(to + 8, kPlainRunFlags);
-    writeU32(to + 12, samples);
-    writeU32(to + kRunDataOffsetAt, dataOffset);
-    for (uint32_t i = 0; i < samples; ++i) writeU32(to + kPlainRunHeaderSize + 4 * i, sizes[i]);
-    return to + kPlainRunHeaderSize + 4 * samples;
+    const uint32_t size = kPlainRunHeaderSize + kSampleSizeSize * samples;
+    box::WriteHeader(to, size, "trun");
+    WriteU32(to + FullBox::kVersionAndFlags, kPlainRunFlags);
+    WriteU32(to + Trun::kSampleCount, samples);
+    WriteU32(to + Trun::kDataOffset, dataOffset);
+    for (uint32_t i = 0; i < samples; ++i) WriteU32(to + kPlainRunHeaderSize + kSampleSizeSize * i, sizes[i]);
+    return to + size;
 }
 
 // Writes the new runs over the old ones, their data offsets the input positions
@@ -190,7 +195,7 @@ uint8_t* writeRun(uint8_t* to, uint32_t samples, uint32_t dataOffset, const uint
 void recutRuns(ConditionerContext& context, const PlainFragment& fragment, FragmentPlan& plan) {
     uint8_t* buffer = context.buffer;
     uint32_t dataPosition =
-        static_cast<uint32_t>(baseDataOffsetOf(buffer, fragment.tfhd)) + readU32(buffer + fragment.firstRun.offset + 16);
+        static_cast<uint32_t>(baseDataOffsetOf(buffer, fragment.tfhd)) + ReadU32(buffer + fragment.firstRun.offset + Trun::kDataOffset);
     setBaseDataOffset(buffer, fragment.tfhd, 0);
     collectSampleSizes(context, fragment);
     uint8_t* to = buffer + fragment.firstRun.offset;
@@ -198,16 +203,16 @@ void recutRuns(ConditionerContext& context, const PlainFragment& fragment, Fragm
     for (uint32_t piece = 1; taken < fragment.samples; ++piece) {
         const uint32_t samples = CutOneSecond(clockOf(context), piece, taken, fragment.samples);
         const uint32_t* sizes = context.sampleSizes.data() + taken;
-        plan.offsets.push_back(OffsetField{static_cast<uint32_t>(to - buffer) + kRunDataOffsetAt, FieldWidth::Signed32});
+        plan.offsets.push_back(OffsetField{static_cast<uint32_t>(to - buffer) + Trun::kDataOffset, FieldWidth::Signed32});
         to = writeRun(to, samples, dataPosition, sizes);
         for (uint32_t i = 0; i < samples; ++i) dataPosition += sizes[i];
         taken += samples;
     }
     plan.outputSize = static_cast<uint32_t>(to - buffer);
     const uint32_t growth = plan.outputSize - fragment.firstRun.offset - fragment.runBytes;
-    box::addU32(buffer, growth);
-    box::addU32(buffer + fragment.traf.offset, growth);
-    assert(plan.outputSize == readU32(buffer) && "written fragment differs from its declared size");
+    box::AddU32(buffer, growth);
+    box::AddU32(buffer + fragment.traf.offset, growth);
+    assert(plan.outputSize == ReadU32(buffer) && "written fragment differs from its declared size");
 }
 
 // Locates the clips in the music track's runs, one piece per run, indexes the
@@ -217,9 +222,9 @@ void LocateAndIndexRuns(ConditionerContext& context, const FragmentPlan& plan) {
     uint32_t time = context.runningTime;
     uint32_t runNumber = 0;
     ChildWalk runs(context.buffer, plan.musicTraf);
-    while (runs.next()) {
-        if (!runs.currentIs("trun")) continue;
-        const uint32_t samples = sampleCountOf(context.buffer, runs.current());
+    while (runs.Next()) {
+        if (!runs.CurrentIs("trun")) continue;
+        const uint32_t samples = sampleCountOf(context.buffer, runs.Current());
         const PiecePlace place{boxOffset, plan.musicTrafNumber, ++runNumber, PiecePlace::Kind::Run};
         if (plan.recut) context.index.push_back(IndexEntry{time, boxOffset, 1, runNumber, 1});
         if (plan.musicTrafNumber <= kLargestTrackFragment) LocateClips(context, place, time, samples);
@@ -239,7 +244,7 @@ FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
                  isPlainFragment(context.buffer, size, fragment) && recutSize(context, fragment) <= kWorkBufferSize;
     if (plan.recut) {
         recutRuns(context, fragment, plan);
-        plan.musicTraf = box::findChild(context.buffer, Span{0, plan.outputSize}, "traf");
+        plan.musicTraf = box::FindChild(context.buffer, Span{0, plan.outputSize}, "traf");
     } else {
         keepRuns(context, size, plan);
     }

@@ -8,22 +8,23 @@
 #include "packer/conditioner/pieces.h"
 #include "packer/run_state.h"
 
-using box::declaredEntriesFit;
-using box::readU32;
+using box::DeclaredEntriesFit;
+using box::ReadU32;
 using box::Span;
-using box::writeU32;
+using box::WriteU32;
 
 namespace {
 
-uint32_t stscSize(uint32_t chunks) { return 16 + 12 * chunks; }
-uint32_t chunkTableSize(uint32_t chunks) { return 16 + 4 * chunks; }  // stco and stss alike
+uint32_t stscSize(uint32_t chunks) { return Stsc::kEntries + Stsc::kEntrySize * chunks; }
+uint32_t chunkTableSize(uint32_t chunks) { return Stco::kEntries + Stco::kEntrySize * chunks; }  // stco and stss alike
 
 // ---- Reading the music track ----
 
 bool readTimescale(const uint8_t* buffer, MusicTables& music) {
-    Span mdhd = box::findChild(buffer, music.track.mdia, "mdhd");
-    if (!box::found(mdhd) || mdhd.size < 24 || buffer[mdhd.offset + 8] != 0) return false;  // version 0 only
-    music.timescale = readU32(buffer + mdhd.offset + 20);
+    Span mdhd = box::FindChild(buffer, music.track.mdia, "mdhd");
+    if (!box::Found(mdhd) || mdhd.size < Mdhd::kTimescaleV0 + 4 || buffer[mdhd.offset + FullBox::kVersion] != 0)
+        return false;  // version 0 only
+    music.timescale = ReadU32(buffer + mdhd.offset + Mdhd::kTimescaleV0);
     return music.timescale != 0;
 }
 
@@ -31,16 +32,18 @@ bool readTimescale(const uint8_t* buffer, MusicTables& music) {
 // encoders write a shorter last frame as an entry of its own. The chunk cut
 // and the clips use the first entry's duration.
 bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, MusicTables& music) {
-    music.stts = box::findChild(buffer, music.track.stbl, "stts");
-    if (!box::found(music.stts) || !declaredEntriesFit(buffer, music.stts, 12, 16, 8)) return false;
-    const uint32_t entries = readU32(buffer + music.stts.offset + 12);
+    music.stts = box::FindChild(buffer, music.track.stbl, "stts");
+    if (!box::Found(music.stts) || !DeclaredEntriesFit(buffer, music.stts, Stts::kEntryCount, Stts::kEntries, Stts::kEntrySize))
+        return false;
+    const uint8_t* stts = buffer + music.stts.offset;
+    const uint32_t entries = ReadU32(stts + Stts::kEntryCount);
     music.sampleDelta = context.sampleDelta;
     music.sampleCount = 0;
     if (entries == 0) return true;
-    music.sampleDelta = readU32(buffer + music.stts.offset + 20);
+    music.sampleDelta = ReadU32(stts + Stts::kEntries + Stts::kSampleDelta);
     if (music.sampleDelta == 0) return false;
     uint64_t samples = 0;
-    for (uint32_t i = 0; i < entries; ++i) samples += readU32(buffer + music.stts.offset + 16 + 8 * i);
+    for (uint32_t i = 0; i < entries; ++i) samples += ReadU32(stts + Stts::kEntries + Stts::kEntrySize * i + Stts::kSampleCount);
     if (samples > UINT32_MAX) return false;
     music.sampleCount = static_cast<uint32_t>(samples);
     return true;
@@ -48,20 +51,24 @@ bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, 
 
 bool readSampleTables(const uint8_t* buffer, MusicTables& music) {
     const Span stbl = music.track.stbl;
-    music.stsd = box::findChild(buffer, stbl, "stsd");
-    music.stsc = box::findChild(buffer, stbl, "stsc");
-    music.stsz = box::findChild(buffer, stbl, "stsz");
-    music.stco = box::findChild(buffer, stbl, "stco");
-    if (!box::found(music.stsd) || !box::found(music.stsc) || !box::found(music.stsz) || !box::found(music.stco))
+    music.stsd = box::FindChild(buffer, stbl, "stsd");
+    music.stsc = box::FindChild(buffer, stbl, "stsc");
+    music.stsz = box::FindChild(buffer, stbl, "stsz");
+    music.stco = box::FindChild(buffer, stbl, "stco");
+    if (!box::Found(music.stsd) || !box::Found(music.stsc) || !box::Found(music.stsz) || !box::Found(music.stco))
         return false;
 
     // One size per sample (no constant size), exactly as many as stts counts.
-    if (!declaredEntriesFit(buffer, music.stsz, 16, 20, 4) || readU32(buffer + music.stsz.offset + 12) != 0) return false;
-    if (readU32(buffer + music.stsz.offset + 16) != music.sampleCount) return false;
-
-    if (!declaredEntriesFit(buffer, music.stsc, 12, 16, 12) || !declaredEntriesFit(buffer, music.stco, 12, 16, 4))
+    const uint8_t* stsz = buffer + music.stsz.offset;
+    if (!DeclaredEntriesFit(buffer, music.stsz, Stsz::kSampleCount, Stsz::kEntries, Stsz::kEntrySize) ||
+        ReadU32(stsz + Stsz::kSampleSize) != 0)
         return false;
-    return music.sampleCount == 0 || readU32(buffer + music.stco.offset + 12) >= 1;
+    if (ReadU32(stsz + Stsz::kSampleCount) != music.sampleCount) return false;
+
+    if (!DeclaredEntriesFit(buffer, music.stsc, Stsc::kEntryCount, Stsc::kEntries, Stsc::kEntrySize) ||
+        !DeclaredEntriesFit(buffer, music.stco, Stco::kEntryCount, Stco::kEntries, Stco::kEntrySize))
+        return false;
+    return music.sampleCount == 0 || ReadU32(buffer + music.stco.offset + Stco::kEntryCount) >= 1;
 }
 
 // Calls visit(chunk, first sample, samples) for each chunk of the input, its
@@ -69,10 +76,10 @@ bool readSampleTables(const uint8_t* buffer, MusicTables& music) {
 // well formed or does not account for exactly the samples the track holds.
 template <class Visit>
 bool ForEachInputChunk(const uint8_t* buffer, const MusicTables& music, Visit visit) {
-    const uint32_t chunks = readU32(buffer + music.stco.offset + 12);
-    const uint32_t entries = readU32(buffer + music.stsc.offset + 12);
-    const uint8_t* stsc = buffer + music.stsc.offset + 16;
-    auto firstChunkOf = [stsc](uint32_t entry) { return readU32(stsc + 12 * entry); };
+    const uint32_t chunks = ReadU32(buffer + music.stco.offset + Stco::kEntryCount);
+    const uint32_t entries = ReadU32(buffer + music.stsc.offset + Stsc::kEntryCount);
+    const uint8_t* stsc = buffer + music.stsc.offset + Stsc::kEntries;
+    auto firstChunkOf = [stsc](uint32_t entry) { return ReadU32(stsc + Stsc::kEntrySize * entry + Stsc::kFirstChunk); };
     if (chunks != 0 && (entries == 0 || firstChunkOf(0) != 1)) return false;
     uint32_t entry = 0;
     uint64_t sample = 0;
@@ -80,7 +87,7 @@ bool ForEachInputChunk(const uint8_t* buffer, const MusicTables& music, Visit vi
         for (; entry + 1 < entries && firstChunkOf(entry + 1) <= chunk; ++entry) {
             if (firstChunkOf(entry + 1) <= firstChunkOf(entry)) return false;
         }
-        const uint32_t samples = readU32(stsc + 12 * entry + 4);
+        const uint32_t samples = ReadU32(stsc + Stsc::kEntrySize * entry + Stsc::kSamplesPerChunk);
         if (sample + samples > music.sampleCount) return false;
         visit(chunk - 1, static_cast<uint32_t>(sample), samples);
         sample += samples;
@@ -93,15 +100,15 @@ enum class SamplePlacement { BackToBack, Apart, Unusable };
 // One-second chunks need the samples one after the other: each chunk beginning
 // where the one before it ended.
 SamplePlacement SamplesLie(const uint8_t* buffer, const MusicTables& music) {
-    const uint8_t* offsets = buffer + music.stco.offset + 16;
-    const uint8_t* sizes = buffer + music.stsz.offset + 20;
+    const uint8_t* offsets = buffer + music.stco.offset + Stco::kEntries;
+    const uint8_t* sizes = buffer + music.stsz.offset + Stsz::kEntries;
     uint64_t end = 0;
     bool apart = false;
     const bool wellFormed = ForEachInputChunk(buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
-        const uint32_t start = readU32(offsets + 4 * chunk);
+        const uint32_t start = ReadU32(offsets + Stco::kEntrySize * chunk);
         apart = apart || (chunk != 0 && start != end);
         end = start;
-        for (uint32_t i = 0; i < samples; ++i) end += readU32(sizes + 4 * (first + i));
+        for (uint32_t i = 0; i < samples; ++i) end += ReadU32(sizes + Stsz::kEntrySize * (first + i));
     });
     if (!wellFormed || end > UINT32_MAX) return SamplePlacement::Unusable;
     return apart ? SamplePlacement::Apart : SamplePlacement::BackToBack;
@@ -109,8 +116,9 @@ SamplePlacement SamplesLie(const uint8_t* buffer, const MusicTables& music) {
 
 bool tablesFitTableArea(MusicTables& music) {
     music.chunkCount = CountPieces(PieceClock{music.timescale, music.sampleDelta}, music.sampleCount);
-    uint64_t size = uint64_t{music.stsd.size} + music.stts.size + music.stsz.size + 16 + 12 * uint64_t{music.chunkCount} +
-                    2 * (16 + 4 * uint64_t{music.chunkCount});
+    const uint64_t chunks = music.chunkCount;
+    const uint64_t size = uint64_t{music.stsd.size} + music.stts.size + music.stsz.size + Stsc::kEntries +
+                          Stsc::kEntrySize * chunks + 2 * (Stco::kEntries + Stco::kEntrySize * chunks);
     return size <= kWorkBufferSize - kTableAreaOffset;
 }
 
@@ -137,11 +145,12 @@ uint8_t* copyBox(uint8_t* to, const uint8_t* buffer, Span from) {
     return to + from.size;
 }
 
-uint8_t* startFullBox(uint8_t* to, uint32_t size, const char (&type)[5], uint32_t entries) {
-    to = box::writeHeader(to, size, type);
-    writeU32(to, 0);  // version 0, flags 0
-    writeU32(to + 4, entries);
-    return to + 8;
+// A table of stsc's, stco's or stss's layout: version 0, flags 0, the entry count.
+uint8_t* startTable(uint8_t* to, uint32_t size, const char (&type)[5], uint32_t entries) {
+    box::WriteHeader(to, size, type);
+    WriteU32(to + FullBox::kVersionAndFlags, 0);
+    WriteU32(to + Stco::kEntryCount, entries);
+    return to + Stco::kEntries;
 }
 
 // Calls visit(chunk, samples) for each one-second chunk, chunks numbered from 1.
@@ -157,12 +166,12 @@ void ForEachNewChunk(const ConditionerContext& context, const MusicTables& music
 
 // The new sample-to-chunk table: one entry (first chunk, samples, description 1) per chunk.
 uint8_t* buildSampleToChunk(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
-    uint8_t* entry = startFullBox(to, stscSize(music.chunkCount), "stsc", music.chunkCount);
+    uint8_t* entry = startTable(to, stscSize(music.chunkCount), "stsc", music.chunkCount);
     ForEachNewChunk(context, music, [&entry](uint32_t chunk, uint32_t samples) {
-        writeU32(entry, chunk);
-        writeU32(entry + 4, samples);
-        writeU32(entry + 8, 1);
-        entry += 12;
+        WriteU32(entry + Stsc::kFirstChunk, chunk);
+        WriteU32(entry + Stsc::kSamplesPerChunk, samples);
+        WriteU32(entry + Stsc::kDescriptionIndex, 1);
+        entry += Stsc::kEntrySize;
     });
     return entry;
 }
@@ -171,24 +180,24 @@ uint8_t* buildSampleToChunk(uint8_t* to, const ConditionerContext& context, cons
 // the sync sample table: each chunk's first sample. The samples lie one after
 // the other from the input's first chunk offset on.
 uint8_t* buildChunkTables(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
-    uint8_t* chunkOffsets = startFullBox(to, chunkTableSize(music.chunkCount), "stco", music.chunkCount);
-    uint8_t* syncSamples =
-        startFullBox(chunkOffsets + 4 * music.chunkCount, chunkTableSize(music.chunkCount), "stss", music.chunkCount);
-    uint32_t offset = music.sampleCount ? readU32(context.buffer + music.stco.offset + 16) : 0;
+    uint8_t* chunkOffsets = startTable(to, chunkTableSize(music.chunkCount), "stco", music.chunkCount);
+    uint8_t* syncSamples = startTable(chunkOffsets + Stco::kEntrySize * music.chunkCount,
+                                      chunkTableSize(music.chunkCount), "stss", music.chunkCount);
+    uint32_t offset = music.sampleCount ? ReadU32(context.buffer + music.stco.offset + Stco::kEntries) : 0;
     uint32_t sample = 0;
     ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
-        writeU32(chunkOffsets + 4 * (chunk - 1), offset);
-        writeU32(syncSamples + 4 * (chunk - 1), sample + 1);
+        WriteU32(chunkOffsets + Stco::kEntrySize * (chunk - 1), offset);
+        WriteU32(syncSamples + Stss::kEntrySize * (chunk - 1), sample + 1);
         for (uint32_t i = 0; i < samples; ++i) offset += context.sampleSizes[sample + i];
         sample += samples;
     });
-    return syncSamples + 4 * music.chunkCount;
+    return syncSamples + Stss::kEntrySize * music.chunkCount;
 }
 
 void readSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
     context.sampleSizes.resize(count);
-    const uint8_t* sizes = context.buffer + stsz.offset + 20;
-    for (uint32_t i = 0; i < count; ++i) context.sampleSizes[i] = readU32(sizes + 4 * i);
+    const uint8_t* sizes = context.buffer + stsz.offset + Stsz::kEntries;
+    for (uint32_t i = 0; i < count; ++i) context.sampleSizes[i] = ReadU32(sizes + Stsz::kEntrySize * i);
 }
 
 // Builds stsd, stts, stsc, stsz, stco and stss in the table area; returns their
@@ -201,7 +210,7 @@ uint32_t buildSampleTables(ConditionerContext& context, const MusicTables& music
     to = buildSampleToChunk(to, context, music);
     to = copyBox(to, buffer, music.stsz);
     readSampleSizes(context, music.stsz, music.sampleCount);
-    *chunkOffsetsAt = static_cast<uint32_t>(to - buffer) + 16;
+    *chunkOffsetsAt = static_cast<uint32_t>(to - buffer) + Stco::kEntries;
     to = buildChunkTables(to, context, music);
     return static_cast<uint32_t>(to - tables);
 }
@@ -209,13 +218,14 @@ uint32_t buildSampleTables(ConditionerContext& context, const MusicTables& music
 // ---- Offsets ----
 
 void AddChunkOffsets(const uint8_t* buffer, Span table, FieldWidth width, MovieBoxPlan& plan) {
-    const uint32_t entrySize = width == FieldWidth::Unsigned64 ? 8 : 4;
-    if (!declaredEntriesFit(buffer, table, 12, 16, entrySize)) {
+    const uint32_t entrySize = width == FieldWidth::Unsigned64 ? Co64::kEntrySize : Stco::kEntrySize;
+    if (!DeclaredEntriesFit(buffer, table, Stco::kEntryCount, Stco::kEntries, entrySize)) {
         plan.offsetsReadable = false;
         return;
     }
-    const uint32_t entries = readU32(buffer + table.offset + 12);
-    for (uint32_t i = 0; i < entries; ++i) plan.offsets.push_back(OffsetField{table.offset + 16 + entrySize * i, width});
+    const uint32_t entries = ReadU32(buffer + table.offset + Stco::kEntryCount);
+    for (uint32_t i = 0; i < entries; ++i)
+        plan.offsets.push_back(OffsetField{table.offset + Stco::kEntries + entrySize * i, width});
 }
 
 // Every chunk offset the movie box will hold: each entry of every track's
@@ -224,16 +234,16 @@ void AddChunkOffsets(const uint8_t* buffer, Span table, FieldWidth width, MovieB
 void CollectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunkOffsetsAt, MovieBoxPlan& plan) {
     const bool rebuilt = plan.layout == ChunkLayout::Rebuilt;
     box::ChildWalk traks(buffer, Span{0, size});
-    while (traks.next()) {
-        if (!traks.currentIs("trak") || (rebuilt && traks.current().offset == plan.music.track.trak.offset)) continue;
-        box::ChildWalk tables(buffer, TrackBoxesOf(buffer, traks.current()).stbl);
-        while (tables.next()) {
-            if (tables.currentIs("stco")) AddChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned32, plan);
-            if (tables.currentIs("co64")) AddChunkOffsets(buffer, tables.current(), FieldWidth::Unsigned64, plan);
+    while (traks.Next()) {
+        if (!traks.CurrentIs("trak") || (rebuilt && traks.Current().offset == plan.music.track.trak.offset)) continue;
+        box::ChildWalk tables(buffer, TrackBoxesOf(buffer, traks.Current()).stbl);
+        while (tables.Next()) {
+            if (tables.CurrentIs("stco")) AddChunkOffsets(buffer, tables.Current(), FieldWidth::Unsigned32, plan);
+            if (tables.CurrentIs("co64")) AddChunkOffsets(buffer, tables.Current(), FieldWidth::Unsigned64, plan);
         }
     }
     for (uint32_t chunk = 0; rebuilt && chunk < plan.music.chunkCount; ++chunk)
-        plan.offsets.push_back(OffsetField{newChunkOffsetsAt + 4 * chunk, FieldWidth::Unsigned32});
+        plan.offsets.push_back(OffsetField{newChunkOffsetsAt + Stco::kEntrySize * chunk, FieldWidth::Unsigned32});
 }
 
 // ---- Clips ----
@@ -256,8 +266,8 @@ void LocateClipsInInputChunks(const ConditionerContext& context, const MusicTabl
 }
 
 void growContainers(uint8_t* buffer, const TrackBoxes& track, uint32_t growth) {
-    box::addU32(buffer, growth);
-    for (Span container : {track.trak, track.mdia, track.minf, track.stbl}) box::addU32(buffer + container.offset, growth);
+    box::AddU32(buffer, growth);
+    for (Span container : {track.trak, track.mdia, track.minf, track.stbl}) box::AddU32(buffer + container.offset, growth);
 }
 
 // Everything up to the music track's stbl header, the new tables, then all that
@@ -266,11 +276,11 @@ void WriteRebuilt(uint8_t* buffer, OutputFile& output, uint32_t size, const Movi
     const Span stbl = plan.music.track.stbl;
     growContainers(buffer, plan.music.track, plan.outputSize - size);
     const uint32_t head = stbl.offset + box::kHeaderSize;
-    const uint32_t tail = size - stbl.end();
-    assert(head + plan.tablesSize + tail == readU32(buffer) && "written movie box differs from its declared size");
+    const uint32_t tail = size - stbl.End();
+    assert(head + plan.tablesSize + tail == ReadU32(buffer) && "written movie box differs from its declared size");
     output.write(buffer, head);
     output.write(buffer + kTableAreaOffset, plan.tablesSize);
-    output.write(buffer + stbl.end(), tail);
+    output.write(buffer + stbl.End(), tail);
 }
 
 TrackNotice NoticeFor(ChunkLayout layout) {
@@ -285,8 +295,8 @@ MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size) {
     MovieBoxPlan plan;
     plan.outputSize = size;
     plan.music.track = FindMusicTrack(context.buffer, Span{0, size});
-    context.musicTrackId = box::found(plan.music.track.trak) ? TrackIdOf(context.buffer, plan.music.track.trak) : 0;
-    if (box::found(plan.music.track.trak)) plan.layout = ChooseLayout(context, size, plan);
+    context.musicTrackId = box::Found(plan.music.track.trak) ? TrackIdOf(context.buffer, plan.music.track.trak) : 0;
+    if (box::Found(plan.music.track.trak)) plan.layout = ChooseLayout(context, size, plan);
     if (plan.clockRead) {
         context.timescale = plan.music.timescale;
         context.sampleDelta = plan.music.sampleDelta;

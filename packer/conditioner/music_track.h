@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 
 // A track and the boxes down to its sample table; the ones missing have size 0.
 struct TrackBoxes {

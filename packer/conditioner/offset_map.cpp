@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 
 void OffsetMap::AddMediaData(uint64_t inputAt, uint64_t size, uint64_t outputAt) {
     stretches_.push_back(Stretch{inputAt, size, outputAt});
@@ -21,11 +21,11 @@ OffsetTarget TargetOf(const uint8_t* buffer, const OffsetField& field) {
     const uint8_t* p = buffer + field.at;
     int64_t value = 0;
     switch (field.width) {
-        case FieldWidth::Unsigned32: value = box::readU32(p); break;
-        case FieldWidth::Signed32: value = static_cast<int32_t>(box::readU32(p)); break;
+        case FieldWidth::Unsigned32: value = box::ReadU32(p); break;
+        case FieldWidth::Signed32: value = static_cast<int32_t>(box::ReadU32(p)); break;
         case FieldWidth::Unsigned64:
             // Beyond 2^62 no byte of a file can be named; keep the sum from overflowing.
-            value = static_cast<int64_t>(std::min<uint64_t>(uint64_t{box::readU32(p)} << 32 | box::readU32(p + 4),
+            value = static_cast<int64_t>(std::min<uint64_t>(uint64_t{box::ReadU32(p)} << 32 | box::ReadU32(p + 4),
                                                             uint64_t{1} << 62));
             break;
     }
@@ -56,9 +56,9 @@ bool MoveField(uint8_t* buffer, const OffsetField& field, const OffsetMap& map) 
     if (!value) return false;
     uint8_t* p = buffer + field.at;
     if (field.width == FieldWidth::Unsigned64) {
-        box::writeU32(p, static_cast<uint32_t>(*value >> 32));
+        box::WriteU32(p, static_cast<uint32_t>(*value >> 32));
         p += 4;
     }
-    box::writeU32(p, static_cast<uint32_t>(*value));
+    box::WriteU32(p, static_cast<uint32_t>(*value));
     return true;
 }

@@ -6,22 +6,22 @@
 #include <string>
 
 #include "packer/clip_names.h"
-#include "packer/conditioner/box.h"
+#include "common/box.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
 #include "packer/conditioner/music_track.h"
 
 using box::ChildWalk;
-using box::readU32;
+using box::ReadU32;
 using box::Span;
 
 namespace {
 
 constexpr uint32_t kPrefixBytes = static_cast<uint32_t>(kPrefixSize);
 constexpr std::size_t kNumbersListed = 32;
-constexpr uint32_t kSmallestIndexBox = 24;  // mfra header and a 16-byte mfro
-constexpr uint32_t kRunHeaderSize = 16;     // trun header, version and flags, sample count
+constexpr uint32_t kSmallestIndexBox = box::kHeaderSize + Mfro::kBoxSize;  // an mfra holding only its mfro
+constexpr uint32_t kRunHeaderSize = Trun::kSampleCount + 4;
 
 template <class... Parts>
 std::string join(const Parts&... parts) {
@@ -30,7 +30,7 @@ std::string join(const Parts&... parts) {
 
 std::string counted(uint64_t count, const char* one, const char* many) { return join(count, " ", count == 1 ? one : many); }
 
-uint64_t readU64(const uint8_t* p) { return uint64_t{readU32(p)} << 32 | readU32(p + 4); }
+uint64_t readU64(const uint8_t* p) { return uint64_t{ReadU32(p)} << 32 | ReadU32(p + 4); }
 
 uint32_t readNumber(const uint8_t* p, uint32_t width) {
     uint32_t value = 0;
@@ -96,7 +96,7 @@ struct TrackFragmentRuns {
 uint32_t walkBoxes(const uint8_t* data, uint32_t from, uint32_t end, std::vector<Span>* boxes) {
     uint32_t at = from;
     while (end - at >= box::kHeaderSize) {
-        const uint32_t size = readU32(data + at);
+        const uint32_t size = ReadU32(data + at);
         if (size < box::kHeaderSize || size > end - at) break;
         if (boxes) boxes->push_back(Span{at, size});
         at += size;
@@ -141,10 +141,10 @@ private:
     // gives its size. Up to 7 loose bytes may stand before it.
     uint32_t trailingIndexAt() const {
         if (size_ < kSmallestIndexBox) return size_;
-        const uint32_t size = readU32(data_ + size_ - 4);
+        const uint32_t size = ReadU32(data_ + size_ - 4);
         if (size < kSmallestIndexBox || size > size_) return size_;
         const uint32_t at = size_ - size;
-        return readU32(data_ + at) == size && box::typeIs(data_ + at + 4, "mfra") ? at : size_;
+        return ReadU32(data_ + at) == size && box::TypeIs(data_ + at + 4, "mfra") ? at : size_;
     }
 
     bool walkTopLevel() {
@@ -175,14 +175,14 @@ private:
     void reportBox(Span top) { report_.line("box ", typeOf(top), " at ", top.offset, ": ", top.size, " bytes"); }
 
     bool reportBrokenBox(uint32_t at) {
-        const uint32_t size = readU32(data_ + at);
+        const uint32_t size = ReadU32(data_ + at);
         if (size < box::kHeaderSize)
             return report_.problem("track: the box at ", at, " says it is ", size, " bytes, less than its 8-byte header");
         return report_.problem("track: the box at ", at, " (", typeOf(Span{at, size}), ") says it is ", size,
                                " bytes, past the end of the track (", size_, " bytes)");
     }
 
-    bool isTopLevel(Span top, const char (&type)[5]) const { return box::typeIs(data_ + top.offset + 4, type); }
+    bool isTopLevel(Span top, const char (&type)[5]) const { return box::TypeIs(data_ + top.offset + 4, type); }
 
     bool readPieces() {
         for (Span top : boxes_) {
@@ -200,7 +200,7 @@ private:
     // The music track's, or the first track's when none is the music.
     Span sampleTableOf(Span moov) const {
         const TrackBoxes music = FindMusicTrack(data_, moov);
-        return box::found(music.trak) ? music.stbl : TrackBoxesOf(data_, box::findChild(data_, moov, "trak")).stbl;
+        return box::Found(music.trak) ? music.stbl : TrackBoxesOf(data_, box::FindChild(data_, moov, "trak")).stbl;
     }
 
     bool tableHasCount(Span table, uint32_t entriesAt) {
@@ -212,50 +212,55 @@ private:
     // A table's entries must lie inside it before any of them is read.
     bool tableFits(Span table, uint32_t countAt, uint32_t entriesAt, uint32_t entrySize) {
         if (!tableHasCount(table, entriesAt)) return false;
-        if (box::declaredEntriesFit(data_, table, countAt, entriesAt, entrySize)) return true;
+        if (box::DeclaredEntriesFit(data_, table, countAt, entriesAt, entrySize)) return true;
         return report_.problem("track: the ", printable(data_ + table.offset + 4, 4), " at ", table.offset, " declares ",
-                               readU32(data_ + table.offset + countAt), " entries but has room for ",
+                               ReadU32(data_ + table.offset + countAt), " entries but has room for ",
                                (table.size - entriesAt) / entrySize);
     }
 
     // One size per sample unless one size holds for all.
     bool sampleSizesFit(Span stsz) {
-        if (!tableHasCount(stsz, 20)) return false;
-        const bool oneSizeForAll = readU32(data_ + stsz.offset + 12) != 0;
-        return oneSizeForAll || tableFits(stsz, 16, 20, 4);
+        if (!tableHasCount(stsz, Stsz::kEntries)) return false;
+        const bool oneSizeForAll = ReadU32(data_ + stsz.offset + Stsz::kSampleSize) != 0;
+        return oneSizeForAll || tableFits(stsz, Stsz::kSampleCount, Stsz::kEntries, Stsz::kEntrySize);
     }
 
     bool readMovie(Span moov) {
         ChunkTable table;
         table.moovAt = moov.offset;
         const Span stbl = sampleTableOf(moov);
-        const Span stsc = box::found(stbl) ? box::findChild(data_, stbl, "stsc") : Span{};
-        Span stco = box::found(stbl) ? box::findChild(data_, stbl, "stco") : Span{};
-        uint32_t offsetSize = 4;
-        if (box::found(stbl) && !box::found(stco)) {
-            stco = box::findChild(data_, stbl, "co64");
-            offsetSize = 8;
+        const Span stsc = box::Found(stbl) ? box::FindChild(data_, stbl, "stsc") : Span{};
+        Span stco = box::Found(stbl) ? box::FindChild(data_, stbl, "stco") : Span{};
+        uint32_t offsetSize = Stco::kEntrySize;
+        if (box::Found(stbl) && !box::Found(stco)) {
+            stco = box::FindChild(data_, stbl, "co64");
+            offsetSize = Co64::kEntrySize;
         }
-        const Span stsz = box::found(stbl) ? box::findChild(data_, stbl, "stsz") : Span{};
-        if (!box::found(stsc) || !box::found(stco) || !box::found(stsz)) {
+        const Span stsz = box::Found(stbl) ? box::FindChild(data_, stbl, "stsz") : Span{};
+        if (!box::Found(stsc) || !box::Found(stco) || !box::Found(stsz)) {
             report_.line("chunks of the moov at ", moov.offset, ": no sample table");
             movies_.push_back(table);
             return true;
         }
-        if (!tableFits(stsc, 12, 16, 12) || !tableFits(stco, 12, 16, offsetSize) || !sampleSizesFit(stsz)) return false;
+        if (!tableFits(stsc, Stsc::kEntryCount, Stsc::kEntries, Stsc::kEntrySize) ||
+            !tableFits(stco, Stco::kEntryCount, Stco::kEntries, offsetSize) || !sampleSizesFit(stsz))
+            return false;
         table.stsc = stsc;
-        table.chunks = readU32(data_ + stco.offset + 12);
+        table.chunks = ReadU32(data_ + stco.offset + Stco::kEntryCount);
         if (!checkChunkEntries(table)) return false;
         movies_.push_back(table);
-        return reportChunks(table, readU32(data_ + stsz.offset + 16));
+        return reportChunks(table, ReadU32(data_ + stsz.offset + Stsz::kSampleCount));
     }
 
-    uint32_t entryCount(const ChunkTable& table) const { return readU32(data_ + table.stsc.offset + 12); }
+    uint32_t entryCount(const ChunkTable& table) const { return ReadU32(data_ + table.stsc.offset + Stsc::kEntryCount); }
+    const uint8_t* stscEntry(const ChunkTable& table, uint32_t entry) const {
+        return data_ + table.stsc.offset + Stsc::kEntries + Stsc::kEntrySize * entry;
+    }
     uint32_t firstChunkOf(const ChunkTable& table, uint32_t entry) const {
-        return readU32(data_ + table.stsc.offset + 16 + 12 * entry);
+        return ReadU32(stscEntry(table, entry) + Stsc::kFirstChunk);
     }
     uint32_t samplesPerChunkOf(const ChunkTable& table, uint32_t entry) const {
-        return readU32(data_ + table.stsc.offset + 20 + 12 * entry);
+        return ReadU32(stscEntry(table, entry) + Stsc::kSamplesPerChunk);
     }
     // The chunk after the last that an entry covers.
     uint64_t chunksEndOf(const ChunkTable& table, uint32_t entry) const {
@@ -304,31 +309,32 @@ private:
         auto after = std::upper_bound(mediaData_.begin(), mediaData_.end(), position,
                                       [](uint64_t at, Span mdat) { return at < mdat.offset; });
         return after != mediaData_.begin() && position >= (after - 1)->offset + uint64_t{box::kHeaderSize} &&
-               position < (after - 1)->end();
+               position < (after - 1)->End();
     }
 
     // Every chunk of every track starts in the track's media data.
     bool CheckChunkOffsets(Span moov) {
         uint32_t trackNumber = 0;
         ChildWalk traks(data_, moov);
-        while (traks.next()) {
-            if (!traks.currentIs("trak")) continue;
+        while (traks.Next()) {
+            if (!traks.CurrentIs("trak")) continue;
             ++trackNumber;
-            ChildWalk tables(data_, TrackBoxesOf(data_, traks.current()).stbl);
-            while (tables.next()) {
-                const bool wide = tables.currentIs("co64");
-                if (!wide && !tables.currentIs("stco")) continue;
-                if (!CheckChunkStarts(moov, trackNumber, tables.current(), wide ? 8 : 4)) return false;
+            ChildWalk tables(data_, TrackBoxesOf(data_, traks.Current()).stbl);
+            while (tables.Next()) {
+                const bool wide = tables.CurrentIs("co64");
+                if (!wide && !tables.CurrentIs("stco")) continue;
+                const uint32_t width = wide ? Co64::kEntrySize : Stco::kEntrySize;
+                if (!CheckChunkStarts(moov, trackNumber, tables.Current(), width)) return false;
             }
         }
         return true;
     }
 
     bool CheckChunkStarts(Span moov, uint32_t trackNumber, Span table, uint32_t width) {
-        if (!tableFits(table, 12, 16, width)) return false;
-        for (uint32_t chunk = 0; chunk < readU32(data_ + table.offset + 12); ++chunk) {
-            const uint8_t* entry = data_ + table.offset + 16 + width * chunk;
-            const uint64_t at = width == 8 ? readU64(entry) : readU32(entry);
+        if (!tableFits(table, Stco::kEntryCount, Stco::kEntries, width)) return false;
+        for (uint32_t chunk = 0; chunk < ReadU32(data_ + table.offset + Stco::kEntryCount); ++chunk) {
+            const uint8_t* entry = data_ + table.offset + Stco::kEntries + width * chunk;
+            const uint64_t at = width == Co64::kEntrySize ? readU64(entry) : ReadU32(entry);
             if (!InsideMediaData(at))
                 return report_.problem("track: chunk ", chunk + 1, " of track ", trackNumber, " in the moov at ",
                                        moov.offset, " starts at ", at, ", outside the media data");
@@ -340,10 +346,11 @@ private:
     // or the moof for the first one and one that says so; none when they count
     // from the end of the data of the one before.
     std::optional<uint64_t> DataBaseOf(uint32_t moofAt, Span traf, uint32_t number) const {
-        const Span tfhd = box::findChild(data_, traf, "tfhd");
-        const uint32_t flags = tfhd.size >= 12 ? box::flagsOf(data_, tfhd) : 0;
-        if ((flags & 0x000001) && tfhd.size >= 24) return readU64(data_ + tfhd.offset + 16);
-        if (number == 1 || (flags & 0x020000)) return moofAt;
+        const Span tfhd = box::FindChild(data_, traf, "tfhd");
+        const uint32_t flags = tfhd.size >= FullBox::kBody ? box::FlagsOf(data_, tfhd) : 0;
+        if ((flags & Tfhd::kBaseDataOffsetPresent) && tfhd.size >= Tfhd::kBaseDataOffset + 8)
+            return readU64(data_ + tfhd.offset + Tfhd::kBaseDataOffset);
+        if (number == 1 || (flags & Tfhd::kDefaultBaseIsMoof)) return moofAt;
         return std::nullopt;
     }
 
@@ -359,8 +366,8 @@ private:
     bool readFragment(Span moof) {
         FragmentRuns fragment{moof.offset, static_cast<uint32_t>(trackFragments_.size()), 0};
         ChildWalk walk(data_, moof);
-        while (walk.next()) {
-            if (walk.currentIs("traf") && !readTrackFragment(moof.offset, walk.current(), ++fragment.trafs)) return false;
+        while (walk.Next()) {
+            if (walk.CurrentIs("traf") && !readTrackFragment(moof.offset, walk.Current(), ++fragment.trafs)) return false;
         }
         if (fragment.trafs == 0) report_.line("runs of the moof at ", moof.offset, ": no traf");
         fragments_.push_back(fragment);
@@ -374,16 +381,16 @@ private:
         uint32_t outsideRun = 0;
         uint64_t outsideAt = 0;
         ChildWalk walk(data_, traf);
-        while (walk.next()) {
-            if (!walk.currentIs("trun")) continue;
+        while (walk.Next()) {
+            if (!walk.CurrentIs("trun")) continue;
             uint32_t samples = 0;
-            if (!readRun(walk.current(), &samples)) return false;
+            if (!readRun(walk.Current(), &samples)) return false;
             runSamples_.push_back(samples);
             ++runs.runs;
             shown.add(samples);
-            if (!base || !(box::flagsOf(data_, walk.current()) & 0x000001) || outsideRun) continue;
+            if (!base || !(box::FlagsOf(data_, walk.Current()) & Trun::kDataOffsetPresent) || outsideRun) continue;
             // readRun checked that the run holds the data offset its flags announce.
-            const int32_t offset = static_cast<int32_t>(readU32(data_ + walk.current().offset + 16));
+            const int32_t offset = static_cast<int32_t>(ReadU32(data_ + walk.Current().offset + Trun::kDataOffset));
             const uint64_t at = *base + static_cast<uint64_t>(int64_t{offset});
             if (!InsideMediaData(at)) outsideRun = runs.runs, outsideAt = at;
         }
@@ -401,14 +408,16 @@ private:
         if (run.size < kRunHeaderSize)
             return report_.problem("track: the trun at ", run.offset, " is ", run.size,
                                    " bytes, too short for its sample count");
-        const uint32_t flags = box::flagsOf(data_, run);
-        const uint32_t header = kRunHeaderSize + (flags & 0x001 ? 4 : 0) + (flags & 0x004 ? 4 : 0);
+        const uint32_t flags = box::FlagsOf(data_, run);
+        const uint32_t header = kRunHeaderSize + (flags & Trun::kDataOffsetPresent ? 4 : 0) +
+                                (flags & Trun::kFirstSampleFlagsPresent ? 4 : 0);
         uint32_t perSample = 0;
-        for (uint32_t field = 0x100; field <= 0x800; field <<= 1) perSample += flags & field ? 4 : 0;
+        for (uint32_t field = Trun::kSampleDurationsPresent; field <= Trun::kCompositionOffsetsPresent; field <<= 1)
+            perSample += flags & field ? Trun::kPerSampleFieldSize : 0;
         if (run.size < header)
             return report_.problem("track: the trun at ", run.offset, " is ", run.size,
                                    " bytes, too short for the fields its flags announce");
-        *samples = readU32(data_ + run.offset + 12);
+        *samples = ReadU32(data_ + run.offset + Trun::kSampleCount);
         if (perSample == 0 || uint64_t{*samples} * perSample <= run.size - header) return true;
         return report_.problem("track: the trun at ", run.offset, " declares ", *samples, " samples but has room for ",
                                (run.size - header) / perSample);
@@ -446,7 +455,7 @@ private:
         resolved.place = join("moov at ", table.moovAt, ", chunk ", pointer.piece, ", sample ", pointer.sample);
         if (pointer.trackFragment != 1) {
             resolved.missing = join("track fragment ", pointer.trackFragment, " in ", moov, ", where the packer writes 1");
-        } else if (!box::found(table.stsc)) {
+        } else if (!box::Found(table.stsc)) {
             resolved.missing = join(moov, ", which has no sample table");
         } else if (pointer.piece == 0 || pointer.piece > table.chunks) {
             resolved.missing = join("chunk ", pointer.piece, " of ", moov, ", which has ", counted(table.chunks, "chunk", "chunks"));
@@ -500,8 +509,8 @@ private:
         if (slots > room)
             return report_.problem("track: the ioed box at ", ioed.offset, " counts ", slots,
                                    " clip slots but has room for ", room);
-        report_.line("ioed at ", ioed.offset, ": flag words ", readU32(bytes + Ioed::kFirstFlagWord), " ",
-                     readU32(bytes + Ioed::kSecondFlagWord), ", ", counted(slots, "slot", "slots"));
+        report_.line("ioed at ", ioed.offset, ": flag words ", ReadU32(bytes + Ioed::kFirstFlagWord), " ",
+                     ReadU32(bytes + Ioed::kSecondFlagWord), ", ", counted(slots, "slot", "slots"));
         for (uint32_t slot = 0; slot < slots; ++slot) {
             if (!checkClipSlot(slot + 1, bytes + Ioed::kFirstSlot + slot * ClipSlot::kSize)) return false;
         }
@@ -518,13 +527,13 @@ private:
         const char* name = reinterpret_cast<const char*>(slot + ClipSlot::kName);
         const std::string clipName(name, strnlen(name, ClipSlot::kNameLength));
         Pointer pointer;
-        pointer.boxAt = readU32(slot + ClipSlot::kBoxOffset);
+        pointer.boxAt = ReadU32(slot + ClipSlot::kBoxOffset);
         pointer.trackFragment = slot[ClipSlot::kTrackFragment];
         pointer.piece = slot[ClipSlot::kPiece];
         pointer.sample = slot[ClipSlot::kSample];
         const Resolved resolved = resolve(pointer, true);
         const std::string told = join("ioed slot ", number, ": ", quotedClipName(clipName), ", ", resolved.place, ", ",
-                                      counted(readU32(slot + ClipSlot::kLength), "sample", "samples"), " long");
+                                      counted(ReadU32(slot + ClipSlot::kLength), "sample", "samples"), " long");
         return reportResolved(told, join("ioed slot ", number), resolved);
     }
 
@@ -551,18 +560,18 @@ private:
     bool checkFragmentIndex(Span mfra) {
         Span last;
         ChildWalk walk(data_, mfra);
-        while (walk.next()) last = walk.current();
-        if (!box::found(last) || last.end() != mfra.end() || !box::typeIs(data_ + last.offset + 4, "mfro"))
+        while (walk.Next()) last = walk.Current();
+        if (!box::Found(last) || last.End() != mfra.End() || !box::TypeIs(data_ + last.offset + 4, "mfro"))
             return report_.problem("track: the mfra at ", mfra.offset, " does not end with an mfro box");
-        if (last.size < 16)
+        if (last.size < Mfro::kBoxSize)
             return report_.problem("track: the mfro at ", last.offset, " is ", last.size, " bytes, too short for the size it gives");
-        const uint32_t given = readU32(data_ + last.offset + 12);
+        const uint32_t given = ReadU32(data_ + last.offset + Mfro::kMfraSize);
         if (given != mfra.size)
             return report_.problem("track: the mfro at ", last.offset, " gives ", given, " bytes, its mfra is ", mfra.size);
         report_.line("mfra at ", mfra.offset, ": ", mfra.size, " bytes, mfro gives ", given);
         ChildWalk tables(data_, mfra);
-        while (tables.next()) {
-            if (tables.currentIs("tfra") && !checkTfra(tables.current())) return false;
+        while (tables.Next()) {
+            if (tables.CurrentIs("tfra") && !checkTfra(tables.Current())) return false;
         }
         return true;
     }
@@ -572,16 +581,16 @@ private:
         if (tfra.size < Tfra::kFirstEntry)
             return report_.problem("track: the tfra at ", tfra.offset, " is ", tfra.size,
                                    " bytes, shorter than the 24 bytes before its entries");
-        const uint32_t version = bytes[8];
+        const uint32_t version = bytes[FullBox::kVersion];
         if (version > 1)
             return report_.problem("track: the tfra at ", tfra.offset, " has version ", version, "; only 0 and 1 exist");
-        const IndexNumberWidths widths = IndexNumberWidths::fromLengthSizeWord(readU32(bytes + Tfra::kLengthSizes));
+        const IndexNumberWidths widths = IndexNumberWidths::fromLengthSizeWord(ReadU32(bytes + Tfra::kLengthSizes));
         const uint32_t entrySize = widths.entrySize() + (version == 1 ? 8 : 0);  // 64-bit time and offset
-        const uint32_t entries = readU32(bytes + Tfra::kEntryCount);
+        const uint32_t entries = ReadU32(bytes + Tfra::kEntryCount);
         const uint32_t room = (tfra.size - Tfra::kFirstEntry) / entrySize;
         if (entries > room)
             return report_.problem("track: the tfra at ", tfra.offset, " declares ", entries, " entries but has room for ", room);
-        report_.line("tfra at ", tfra.offset, ": track ", readU32(bytes + Tfra::kTrack), ", ",
+        report_.line("tfra at ", tfra.offset, ": track ", ReadU32(bytes + Tfra::kTrackId), ", ",
                      counted(entries, "entry", "entries"), ", numbers of ", widths.trackFragment, "/", widths.run, "/",
                      widths.sample, " bytes");
         for (uint32_t entry = 0; entry < entries; ++entry) {
@@ -592,9 +601,9 @@ private:
 
     bool checkTfraEntry(uint32_t number, const uint8_t* entry, uint32_t version, const IndexNumberWidths& widths) {
         const uint32_t wide = version == 1 ? 8 : 4;
-        const uint64_t time = wide == 8 ? readU64(entry) : readU32(entry);
+        const uint64_t time = wide == 8 ? readU64(entry) : ReadU32(entry);
         Pointer pointer;
-        pointer.boxAt = wide == 8 ? readU64(entry + wide) : readU32(entry + wide);
+        pointer.boxAt = wide == 8 ? readU64(entry + wide) : ReadU32(entry + wide);
         const uint8_t* numbers = entry + 2 * wide;
         pointer.trackFragment = readNumber(numbers, widths.trackFragment);
         pointer.piece = readNumber(numbers + widths.trackFragment, widths.run);
