@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/decimal.h"
 #include "framework/app.h"
 
 namespace {
@@ -24,15 +25,13 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool ParseUnsigned(const char* text, UINT& value) {
     const char* p = text;
     while (IsBlank(*p)) ++p;
-    if (*p < '0' || *p > '9') return false;
-    uint64_t number = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        number = number * 10 + static_cast<uint64_t>(*p - '0');
-        if (number > UINT32_MAX) return false;
-    }
+    if (!IsDecimalDigit(*p)) return false;  // no sign, no other blank
+    const DecimalRead<uint32_t> number = ReadDecimal(p, DecimalOverflow::Saturate);
+    if (number.overflowed) return false;
+    p = number.stop;
     while (IsBlank(*p)) ++p;
     if (*p != '\0') return false;
-    value = static_cast<UINT>(number);
+    value = static_cast<UINT>(number.value);
     return true;
 }
 

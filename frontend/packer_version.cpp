@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frontend/decimal_reader.h"
+#include "common/decimal.h"
 #include "frontend/file_window.h"
 #include "packer/paths.h"
 
@@ -48,7 +48,7 @@ uint32_t ReadPackerBannerDate(framework::File& file) {
             }
             if (available < kOpeningLength) continue;  // the file ends inside the opening
             const char* date = reinterpret_cast<const char*>(candidate + kOpeningLength);
-            return ReadDecimalSaturating(date, date + std::min(available - kOpeningLength, kDateLength));
+            return ReadDecimal(date, date + std::min(available - kOpeningLength, kDateLength), DecimalOverflow::Saturate).value;
         }
         position = next;
     }

@@ -24,7 +24,7 @@ struct PackerVersion {
 std::string PackerPathBeside(const std::string& frontendPath);
 
 // The number after the first "Tessaryn (" in the file: its next eight
-// characters read as atoi reads them (saturating). 0 when there is no opening.
+// characters read as a decimal held at 4294967295. 0 when there is no opening.
 uint32_t ReadPackerBannerDate(framework::File& file);
 
 // Accepted from 20050831 to 20201231, usable from 20051012 on.

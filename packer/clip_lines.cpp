@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "packer/command_line.h"
+#include "common/decimal.h"
 #include "packer/run_state.h"
 
 namespace {
@@ -36,9 +36,10 @@ public:
         : at_(reinterpret_cast<const char*>(bytes + line.begin)), end_(at_ + line.length) {}
 
     bool number(uint32_t* value) {
-        const char* stop = scanDecimal(at_, end_, value);
-        if (!stop) return false;
-        at_ = stop;
+        const DecimalRead<uint32_t> read = ReadDecimal(at_, end_, DecimalOverflow::Wrap);
+        if (!read.found) return false;
+        *value = read.value;
+        at_ = read.stop;
         return true;
     }
 

@@ -4,13 +4,11 @@
 #include <cstring>
 #include <vector>
 
+#include "common/decimal.h"
 #include "packer/clip_names.h"
 #include "packer/run_state.h"
 
 namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool startsWith(const char* argument, const char* prefix) {
     return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
@@ -36,7 +34,7 @@ void applyOption(const char* argument) {
     if (startsWith(argument, "-o:")) {
         g_run.outputPath = std::string(argument + 3);
     } else if (startsWith(argument, "-mode:")) {
-        g_run.modeFlags = readDecimal(argument + 6);
+        g_run.modeFlags = ReadDecimal(argument + 6, DecimalOverflow::Wrap).value;
     } else if (startsWith(argument, "-jct:")) {
         g_run.jacketPath = std::string(argument + 5);
     } else if (startsWith(argument, "-wall:")) {
@@ -53,23 +51,6 @@ void applyOption(const char* argument) {
 }
 
 }  // namespace
-
-const char* scanDecimal(const char* at, const char* end, uint32_t* value) {
-    while (at < end && isBlank(*at)) ++at;
-    const bool negative = at < end && *at == '-';
-    if (at < end && (*at == '-' || *at == '+')) ++at;
-    if (at >= end || !isDigit(*at)) return nullptr;
-    uint32_t read = 0;
-    for (; at < end && isDigit(*at); ++at) read = read * 10u + static_cast<uint32_t>(*at - '0');
-    *value = negative ? 0u - read : read;
-    return at;
-}
-
-uint32_t readDecimal(const char* text) {
-    uint32_t value = 0;
-    scanDecimal(text, text + std::strlen(text), &value);
-    return value;
-}
 
 void stripQuotes(char* name) {
     if (name[0] != '"') return;

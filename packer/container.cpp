@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/decimal.h"
+
 using namespace HeaderField;
 
 namespace {
@@ -24,14 +26,10 @@ void putOctal(MemberHeaderBlock& block, uint32_t offset, uint64_t value, int dig
 
 // Digits only and not empty; anything else does not count as a time.
 bool readEpoch(const char* text, uint64_t* epoch) {
-    if (!text || !*text) return false;
-    uint64_t value = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        uint64_t digit = static_cast<uint64_t>(*p - '0');
-        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
-    }
-    *epoch = value;
+    if (!text || !IsDecimalDigit(*text)) return false;  // no blank, no sign
+    const DecimalRead<uint64_t> number = ReadDecimal<uint64_t>(text, DecimalOverflow::Saturate);
+    if (*number.stop != '\0') return false;
+    *epoch = number.value;
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/decimal.h"
 #include "packer/check_report.h"
 #include "packer/conditioner/track_check.h"
 #include "packer/container.h"
@@ -126,17 +127,14 @@ std::string fieldText(const MemberHeaderBlock& block, const FieldSpan& field) {
 
 // Digits, then blanks only where `blanksMayFollow`; at most ten digits.
 bool readDecimalField(const std::string& text, bool blanksMayFollow, uint64_t* value) {
-    std::size_t digits = 0;
-    uint64_t read = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-        read = read * 10 + static_cast<uint64_t>(text[digits] - '0');
-        if (++digits > 10) return false;
+    if (text.empty() || !IsDecimalDigit(text[0])) return false;  // no blank, no sign
+    const char* end = text.data() + text.size();
+    const DecimalRead<uint64_t> number = ReadDecimal<uint64_t>(text.data(), end, DecimalOverflow::Saturate);
+    if (number.stop - text.data() > 10) return false;
+    for (const char* p = number.stop; p < end; ++p) {
+        if (!blanksMayFollow || *p != ' ') return false;
     }
-    if (digits == 0) return false;
-    for (std::size_t i = digits; i < text.size(); ++i) {
-        if (!blanksMayFollow || text[i] != ' ') return false;
-    }
-    *value = read;
+    *value = number.value;
     return true;
 }
 

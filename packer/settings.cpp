@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "packer/command_line.h"
+#include "common/decimal.h"
 #include "packer/file_io.h"
 #include "packer/paths.h"
 #include "packer/run_state.h"
@@ -67,7 +67,7 @@ void applySetting(const char* key, const char* value) {
         }
     }
     if (keyIs(key, "CAMOUFLAGE_BITRATE")) {
-        g_run.camouflageBitrate = readDecimal(value);
+        g_run.camouflageBitrate = ReadDecimal(value, DecimalOverflow::Wrap).value;
     } else if (keyIs(key, "MUSIC_FILENAME")) {
         setMusicMemberName(value);
     }

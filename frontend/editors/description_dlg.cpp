@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/decimal.h"
 #include "frontend/editors/side_files.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "packer/command_line.h"
 #include "packer/paths.h"
 
 namespace {
@@ -82,7 +82,7 @@ void CDescriptionDlg::TakeValue(const std::string& key, const std::string& value
         m_strAlbumTitle = value.c_str();
     } else if (key == "track_number") {
         // Track and total as two digits each (0312); a sign stays with both parts.
-        const int32_t number = static_cast<int32_t>(readDecimal(value.c_str()));
+        const int32_t number = static_cast<int32_t>(ReadDecimal(value.c_str(), DecimalOverflow::Wrap).value);
         m_nTrack = static_cast<UINT>(number / 100 % 100);
         m_nTrackTotal = static_cast<UINT>(number % 100);
     } else if (key == "author") {

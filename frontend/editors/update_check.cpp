@@ -1,8 +1,10 @@
 #include "frontend/editors/update_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/decimal.h"
 #include "framework/socket.h"
 
 #ifndef TESSARYN_UPDATE_HOST
@@ -54,25 +56,16 @@ long FindVersions(const unsigned char* reply, std::size_t size, std::size_t& pos
     return 0;
 }
 
-bool IsSpace(unsigned char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
-
 // A decimal number at `start`: white space skipped, an optional sign, digits.
 // 0 when there are none, or for a negative number; at most 0xFFFFFFFF.
 // `complete` tells whether the bytes held settle it: its digits (or the byte
 // that shows there are none) end before the bytes do, so more bytes cannot
 // change it.
 uint32_t ReadNumber(const unsigned char* reply, std::size_t size, std::size_t start, bool& complete) {
-    std::size_t i = start;
-    while (i < size && IsSpace(reply[i])) ++i;
-    bool negative = false;
-    if (i < size && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
-    uint64_t value = 0;
-    for (; i < size && reply[i] >= '0' && reply[i] <= '9'; ++i) {
-        value = value * 10 + (reply[i] - '0');
-        if (value > UINT32_MAX) value = UINT32_MAX;
-    }
-    complete = i < size;
-    return negative ? 0 : static_cast<uint32_t>(value);
+    const char* held = reinterpret_cast<const char*>(reply);
+    const DecimalRead<uint32_t> number = ReadDecimal(held + std::min(start, size), held + size, DecimalOverflow::Saturate);
+    complete = number.stop < held + size;
+    return number.value;
 }
 
 // The two versions after the marker; false until the bytes held settle both.
@@ -92,7 +85,7 @@ bool ParseUpdateServer(const std::string& text, UpdateServer& server) {
     if (colon != std::string::npos) {
         const std::string digits = text.substr(colon + 1);
         if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
-        port = std::strtoul(digits.c_str(), nullptr, 10);
+        port = ReadDecimal(digits.c_str(), DecimalOverflow::Saturate).value;
         if (port == 0 || port > 65535) return false;
     }
     if (host.empty() || host.size() > kMaxHostName) return false;

@@ -1,4 +1,4 @@
-// Everything the packer reads as text, as tables of cases: decimals and quotes,
+// Everything the packer reads as text, as tables of cases: quotes,
 // the options and clip names, the default output path and folders, tessaryn.ini,
 // config.txt's clip lines and SOURCE_DATE_EPOCH.
 #include <gtest/gtest.h>
@@ -21,27 +21,6 @@
 namespace {
 
 using testkit::TempFolder;
-
-TEST(Parsing, DecimalsAreReadAsEveryNumberOfThePacker) {
-    struct Case { const char* text; uint32_t value; int stop; };  // stop: characters read; -1: no digit after blanks and sign
-    const Case cases[] = {
-        {"14", 14, 2},      {"  7", 7, 3},          {"\t\n 23", 23, 5},    {"+5", 5, 2},   {"-1", 0xFFFFFFFF, 2},
-        {"abc", 0, -1},     {"", 0, -1},            {"12abc", 12, 2},      {"- 5", 0, -1}, {"0x10", 0, 1},
-        {"4294967296", 0, 10}, {"007", 7, 3},       {"48000 bps", 48000, 5}, {"1 2", 1, 1}, {"--1", 0, -1},
-        {"99999999999", 1215752191, 11},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(readDecimal(c.text), c.value) << '"' << c.text << '"';
-        uint32_t value = 77;  // left alone when no digit is found
-        const char* stop = scanDecimal(c.text, c.text + std::strlen(c.text), &value);
-        EXPECT_EQ(stop ? stop - c.text : -1, c.stop) << '"' << c.text << '"';
-        EXPECT_EQ(value, stop ? c.value : 77u) << '"' << c.text << '"';
-    }
-    uint32_t value = 0;
-    const char digits[] = "123";
-    EXPECT_EQ(scanDecimal(digits, digits + 2, &value), digits + 2);  // never past its end
-    EXPECT_EQ(value, 12u);
-}
 
 TEST(Parsing, QuotesAreStrippedOpeningFirst) {
     const char* cases[][2] = {{"\"Intro\"", "Intro"}, {"\"Intro", "Intro"}, {"Intro\"", "Intro\""}, {"Intro", "Intro"},
