@@ -1,31 +1,17 @@
 #include "framework/app.h"
 
-#include "framework/command_line.h"
+#include "common/paths.h"
 #include "framework/platform.h"
 
 namespace {
 
 CWinApp* theApplication = nullptr;
 
-// Where the file name starts: after the last folder separator, read character
-// by character so that the second byte of ソ or 表 is not taken for one.
-std::size_t FileNameStart(const std::string& path) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (framework::IsCp932LeadByte(static_cast<unsigned char>(path[i]))) {
-            ++i;
-        } else if (path[i] == '\\' || path[i] == '/') {
-            start = i + 1;
-        }
-    }
-    return start;
-}
-
 // C:\Tools\frontend.exe gives "frontend".
 std::string ProgramName() {
     std::string path;
     if (!framework::GetModulePath(path)) return "";
-    std::size_t start = FileNameStart(path);
+    const std::size_t start = FileNameStart(path, PathSeparators::Windows);
     std::size_t end = path.rfind('.');
     if (end == std::string::npos || end < start) end = path.size();
     return path.substr(start, end - start);

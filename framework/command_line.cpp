@@ -1,5 +1,7 @@
 #include "framework/command_line.h"
 
+#include "common/shift_jis.h"
+
 namespace framework {
 
 namespace {
@@ -15,8 +17,6 @@ bool NeedsQuotes(const std::string& argument) {
 }
 
 }  // namespace
-
-bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 std::string QuoteArgument(const std::string& argument) {
     std::string quoted = "\"";

@@ -29,7 +29,4 @@ std::string BuildCommandLine(const std::vector<std::string>& arguments);
 // line: the part a dialog program is given as its raw command line.
 const char* ArgumentsAfterProgramName(const char* commandLine);
 
-// True for the first byte of a double-byte character in code page 932.
-bool IsCp932LeadByte(unsigned char byte);
-
 }  // namespace framework

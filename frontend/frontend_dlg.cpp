@@ -5,7 +5,7 @@
 #include "frontend/editors/about_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "packer/command_line.h"
+#include "common/paths.h"
 
 const char kErrorBeforeConversion[] = "変換開始前のエラー";
 const char kChooseMusicFileFirst[] = "最初に楽曲ファイルを選択してください";
@@ -33,7 +33,7 @@ CFrontendDlg::CFrontendDlg() : CDialog(IDD_FRONTEND_DIALOG), m_hIcon(AfxGetApp()
 
 bool CFrontendDlg::SetMusicPath(const std::string& path) {
     // The packer derives its default package path by the same rule.
-    const std::string outputPath = defaultOutputPath(path);
+    const std::string outputPath = DefaultOutputPath(path);
     if (path.size() > framework::kMaxPathBytes || outputPath.size() > framework::kMaxPathBytes) return false;
     m_strMusicPath = path.c_str();
     m_strOutputPath = outputPath.c_str();

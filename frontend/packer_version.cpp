@@ -7,7 +7,7 @@
 
 #include "common/decimal.h"
 #include "frontend/file_window.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ bool matchesOpening(const uint8_t* at, uint32_t available) {
 }  // namespace
 
 std::string PackerPathBeside(const std::string& frontendPath) {
-    return paths::siblingPath(frontendPath, "tessaryn.exe");
+    return SiblingPath(frontendPath, "tessaryn.exe");
 }
 
 uint32_t ReadPackerBannerDate(framework::File& file) {

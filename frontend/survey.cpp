@@ -7,7 +7,7 @@
 #include "frontend/frontend_dlg.h"
 #include "frontend/jpeg_probe.h"
 #include "frontend/program_state.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 
 namespace {
 
@@ -92,10 +92,10 @@ void CFrontendDlg::RefreshStatus(int nReset) {
     const std::string musicPath(m_strMusicPath);
     PackageEstimate estimate;
     SurveyMusicFile(musicPath, (nReset & 1) != 0, estimate);
-    m_strConfigStatus = ConfigStatus(paths::siblingPath(musicPath, "config.txt"), estimate);
-    m_strJacketStatus = ImageStatus(g_strJacketPath, paths::siblingPath(musicPath, "jacket.jpg"), estimate);
-    m_strDescriptionStatus = DescriptionStatus(paths::siblingPath(musicPath, "description.txt"), estimate);
-    m_strWallpaperStatus = ImageStatus(g_strWallpaperPath, paths::siblingPath(musicPath, "wallpaper.jpg"), estimate);
+    m_strConfigStatus = ConfigStatus(SiblingPath(musicPath, "config.txt"), estimate);
+    m_strJacketStatus = ImageStatus(g_strJacketPath, SiblingPath(musicPath, "jacket.jpg"), estimate);
+    m_strDescriptionStatus = DescriptionStatus(SiblingPath(musicPath, "description.txt"), estimate);
+    m_strWallpaperStatus = ImageStatus(g_strWallpaperPath, SiblingPath(musicPath, "wallpaper.jpg"), estimate);
     m_strExpectedSize.Format("%" PRIu64 "KB(予想)", estimate.kilobytes());
     UpdateData(FALSE);
 }

@@ -8,12 +8,10 @@
 #include <vector>
 #endif
 
+#include "common/shift_jis.h"
 #include "packer/check_report.h"
 
 namespace {
-
-// Lead bytes of code page 932's double-byte characters; each takes one trail byte.
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 #ifndef _WIN32
 class Converter {
@@ -65,17 +63,6 @@ bool toHandsetText(const std::string& name, std::string* converted) {
 #endif
 }
 
-std::size_t lengthAtCharacterBoundary(const std::string& text, std::size_t limit) {
-    std::size_t kept = 0;
-    while (kept < text.size()) {
-        std::size_t character = isLeadByte(static_cast<unsigned char>(text[kept])) ? 2 : 1;
-        if (character > text.size() - kept) character = text.size() - kept;  // a lead byte ends the text
-        if (kept + character > limit) break;
-        kept += character;
-    }
-    return kept;
-}
-
 std::string quotedClipName(const std::string& name) {
 #ifdef _WIN32
     return quoted(name);
@@ -84,7 +71,7 @@ std::string quotedClipName(const std::string& name) {
     std::string text = "\"";
     for (std::size_t at = 0; at < name.size();) {
         const auto byte = static_cast<uint8_t>(name[at]);
-        const std::size_t length = isLeadByte(byte) && at + 1 < name.size() ? 2 : 1;
+        const std::size_t length = IsCp932LeadByte(byte) && at + 1 < name.size() ? 2 : 1;
         std::string character;
         if (byte >= 0x80 && converter.ok() && converter.convert(name.substr(at, length), &character)) {
             text += character;

@@ -11,10 +11,6 @@
 // character code page 932 lacks); `*converted` then holds the name as given.
 bool toHandsetText(const std::string& name, std::string* converted);
 
-// How many of the first `limit` bytes of the code page 932 text to keep so
-// that no double-byte character is cut in two.
-std::size_t lengthAtCharacterBoundary(const std::string& text, std::size_t limit);
-
 // A clip name read from an ioed box, in double quotes for a report line. The
 // POSIX builds show it in UTF-8, the terminal's encoding: each code page 932
 // character converted, and a byte that does not convert as \xNN, as are ASCII

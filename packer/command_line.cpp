@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/decimal.h"
+#include "common/shift_jis.h"
 #include "packer/clip_names.h"
 #include "packer/run_state.h"
 
@@ -24,7 +25,7 @@ void nameClip(int number, const char* value) {
     if (!toHandsetText(quoted.data(), &name))
         std::printf(" notice: clip %d name can't be converted to CP932; kept as given\n", number);
     ClipRange& clip = g_run.clips[number - 1];
-    const std::size_t length = lengthAtCharacterBoundary(name, kMaxNameLength);
+    const std::size_t length = LengthAtCharacterBoundary(name, kMaxNameLength);
     std::memcpy(clip.name, name.data(), length);
     clip.name[length] = '\0';
     clip.state = ClipState::Enabled;
@@ -64,10 +65,4 @@ void readOptions(int argc, char* argv[]) {
     for (int i = 2; i < argc; ++i) {
         if (argv[i]) applyOption(argv[i]);
     }
-}
-
-std::string defaultOutputPath(const std::string& inputPath) {
-    std::string::size_type lastDot = inputPath.rfind('.');
-    if (lastDot == std::string::npos) return inputPath + ".kmf";
-    return inputPath.substr(0, lastDot + 1) + "kmf";
 }

@@ -10,7 +10,3 @@ void stripQuotes(char* name);
 
 // Applies the options from argv[2] on to the run globals; argv[1] is the input.
 void readOptions(int argc, char* argv[]);
-
-// The input path with everything after its last "." replaced by "kmf", or with
-// ".kmf" appended when it has no ".".
-std::string defaultOutputPath(const std::string& inputPath);

@@ -15,7 +15,7 @@
 #include "packer/file_io.h"
 #include "packer/help.h"
 #include "packer/package_check.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 #include "packer/run_state.h"
 #include "packer/settings.h"
 
@@ -77,7 +77,7 @@ void resolveSourcePaths() {
     for (MemberSlot& member : g_run.members) {
         if (member.kind == MemberKind::End) break;
         member.sourcePath =
-            member.kind == MemberKind::Music ? g_run.inputPath : paths::siblingPath(g_run.inputPath, member.name);
+            member.kind == MemberKind::Music ? g_run.inputPath : SiblingPath(g_run.inputPath, member.name);
     }
     if (g_run.jacketPath) memberOfKind(MemberKind::Jacket)->sourcePath = *g_run.jacketPath;
     if (g_run.wallpaperPath) memberOfKind(MemberKind::Wallpaper)->sourcePath = *g_run.wallpaperPath;
@@ -250,7 +250,7 @@ void abandonPackage(Package& package, bool isRegularFile) {
 // True when the package was written whole.
 bool writePackage() {
     Package package;
-    package.path = g_run.outputPath ? *g_run.outputPath : defaultOutputPath(g_run.inputPath);
+    package.path = g_run.outputPath ? *g_run.outputPath : DefaultOutputPath(g_run.inputPath);
     std::printf(" output: %s\n", package.path.c_str());
     if (packageWouldReplaceASource(package.path) || !package.output.create(package.path)) {
         std::printf("  error: file open error (%s)\n", package.path.c_str());

@@ -6,7 +6,7 @@
 
 #include "common/decimal.h"
 #include "packer/file_io.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 #include "packer/run_state.h"
 
 namespace {
@@ -89,7 +89,7 @@ LineResult readSettingLine(char* line) {
 }  // namespace
 
 std::string settingsPath(const char* programPath) {
-    return paths::siblingPath(programPath ? programPath : "", "tessaryn.ini");
+    return SiblingPath(programPath ? programPath : "", "tessaryn.ini");
 }
 
 int readSettings(const char* programPath) {

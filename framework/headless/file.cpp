@@ -1,6 +1,7 @@
 // Files on POSIX systems, for the headless build the tests run.
 #include "framework/file.h"
 
+#include "common/paths.h"
 #include "framework/temporary_name.h"
 
 #include <fcntl.h>
@@ -54,7 +55,7 @@ std::string fileBehindLinks(const std::string& path) {
 // A new file beside `path`, created exclusively, whose name is no longer than
 // the file's own; -1 when none could be made.
 int createTemporaryBeside(const std::string& path, std::string& temporary) {
-    const std::size_t nameStart = path.rfind('/') + 1;  // 0 without a folder
+    const std::size_t nameStart = FileNameStart(path);
     for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         const std::string name = TemporaryFileName(path.size() - nameStart, static_cast<uint64_t>(::getpid()), attempt);
         if (name.empty()) return -1;

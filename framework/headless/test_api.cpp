@@ -1,3 +1,4 @@
+#include "common/shift_jis.h"
 #include "framework/headless/state.h"
 
 namespace framework::headless {

@@ -1,6 +1,7 @@
 // Files on Windows, opened by their CP932 path.
 #include "framework/file.h"
 
+#include "common/paths.h"
 #include "framework/temporary_name.h"
 
 #include <windows.h>
@@ -37,26 +38,10 @@ bool writeWhole(HANDLE handle, const std::string& bytes) {
     return true;
 }
 
-// Where the file name of `path` begins: after its last \, / or drive colon,
-// read character by character in the ANSI code page, so the second byte of a
-// double-byte character (0x5C in ソ) is never taken for a separator.
-std::size_t fileNameStart(const std::string& path) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        if (IsDBCSLeadByte(byte) && i + 1 < path.size()) {
-            ++i;
-        } else if (byte == '\\' || byte == '/' || byte == ':') {
-            start = i + 1;
-        }
-    }
-    return start;
-}
-
 // A new file beside `path`, created exclusively, whose name is no longer than
 // the file's own (GetTempFileNameA's 12-byte names are longer than config.txt).
 HANDLE createTemporaryBeside(const std::string& path, std::string& temporary) {
-    const std::size_t nameStart = fileNameStart(path);
+    const std::size_t nameStart = FileNameStart(path, PathSeparators::WindowsAndDrive);
     for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         const std::string name = TemporaryFileName(path.size() - nameStart, GetCurrentProcessId(), attempt);
         if (name.empty()) return INVALID_HANDLE_VALUE;

@@ -8,7 +8,7 @@
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
 #include "packer/clip_lines.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 
 namespace {
 
@@ -163,7 +163,7 @@ void CFrontendDlg::OnEditConfig() {
         return;
     }
     for (int slot = 0; slot < kClipLineCount; ++slot) form.m_strClipName[slot] = g_strClipName[slot];
-    const std::string path = paths::siblingPath(std::string(m_strMusicPath), "config.txt");
+    const std::string path = SiblingPath(std::string(m_strMusicPath), "config.txt");
     form.ReadConfig(ReadSideFile(path));
     for (int slot = 0; slot < kClipLineCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
     if (form.DoModal() != IDOK) return;  // cancelled, or the form could not be shown

@@ -9,7 +9,7 @@
 #include "frontend/frontend_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ void CFrontendDlg::OnEditDescription() {
         MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
         return;
     }
-    const std::string path = paths::siblingPath(std::string(m_strMusicPath), "description.txt");
+    const std::string path = SiblingPath(std::string(m_strMusicPath), "description.txt");
     form.ReadDescription(ReadSideFile(path));
     form.m_nMinutes = g_musicInfo.sampleCount / 60;
     form.m_nSeconds = g_musicInfo.sampleCount % 60;

@@ -5,7 +5,7 @@
 
 #include "framework/framework.h"
 #include "frontend/frontend_dlg.h"
-#include "packer/paths.h"
+#include "common/paths.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void CFrontendDlg::OpenInTextEditor(const char* fileName, CString& status, const
         MessageBox(refusal, kErrorBeforeConversion, MB_OK);
         return;
     }
-    const std::string quotedPath = "\"" + paths::siblingPath(std::string(m_strMusicPath), fileName) + "\"";
+    const std::string quotedPath = "\"" + SiblingPath(std::string(m_strMusicPath), fileName) + "\"";
     status = kPleaseReload;
     UpdateData(FALSE);
     (void)framework::StartTextEditor(quotedPath);

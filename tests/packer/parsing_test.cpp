@@ -1,5 +1,5 @@
 // Everything the packer reads as text, as tables of cases: quotes,
-// the options and clip names, the default output path and folders, tessaryn.ini,
+// the options and clip names, tessaryn.ini beside the program and its lines,
 // config.txt's clip lines and SOURCE_DATE_EPOCH.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,7 +13,6 @@
 #include "packer/clip_lines.h"
 #include "packer/command_line.h"
 #include "packer/container.h"
-#include "packer/paths.h"
 #include "packer/run_state.h"
 #include "packer/settings.h"
 #include "tests/tools/testkit.h"
@@ -87,19 +86,7 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
     }
 }
 
-TEST(Parsing, DefaultOutputPathAndFolders) {
-    const char* outputs[][2] = {{"song.3g2", "song.kmf"},       {"song", "song.kmf"},
-                                {"song.", "song.kmf"},          {"a.b.3g2", "a.b.kmf"},
-                                {"/home/u/song.3g2", "/home/u/song.kmf"}, {"/home/u/music.old/song", "/home/u/music.kmf"},
-                                {"D:\\m\\song.3g2", "D:\\m\\song.kmf"},  {"", ".kmf"}};
-    for (auto& c : outputs) EXPECT_EQ(defaultOutputPath(c[0]), c[1]) << c[0];
-    // POSIX builds separate folders with "/" only; a backslash belongs to a name.
-    const char* folders[][2] = {{"/home/u/song.3g2", "/home/u/"}, {"/home/u/music.old/song", "/home/u/music.old/"},
-                                {"song", ""}, {"sub/song.3g2", "sub/"}, {"D:\\m\\song.3g2", ""}, {"/song.3g2", "/"}};
-    for (auto& c : folders) {
-        EXPECT_EQ(paths::folderOfPath(c[0]), c[1]) << c[0];
-        EXPECT_EQ(paths::siblingPath(c[0], "config.txt"), std::string(c[1]) + "config.txt") << c[0];
-    }
+TEST(Parsing, SettingsFileBesideTheProgram) {
     const char* settings[][2] = {{"tessaryn", "tessaryn.ini"}, {"/opt/tools/tessaryn", "/opt/tools/tessaryn.ini"},
                                  {"./tessaryn", "./tessaryn.ini"}, {"C:\\tools\\tessaryn.exe", "tessaryn.ini"}};
     for (auto& c : settings) EXPECT_EQ(settingsPath(c[0]), c[1]) << c[0];
