@@ -1,6 +1,6 @@
 #include "frontend/config_clips.h"
 
-#include "packer/clip_lines.h"
+#include "common/clip_lines.h"
 
 namespace {
 
@@ -8,13 +8,13 @@ constexpr uint32_t kReadSize = 4096;
 
 }  // namespace
 
-int ProbeConfigClips(framework::File& file, int clipEnabled[kClipLineCount]) {
-    for (int clip = 0; clip < kClipLineCount; ++clip) clipEnabled[clip] = 0;
+int ProbeConfigClips(framework::File& file, int clipEnabled[kClipCount]) {
+    for (int clip = 0; clip < kClipCount; ++clip) clipEnabled[clip] = 0;
     if (!file.isOpen()) return 1;
 
     uint8_t bytes[kReadSize];
     const uint32_t count = file.seekTo(0) ? file.read(bytes, kReadSize) : 0;
-    const std::array<ClipLine, kClipLineCount> lines = FindClipLines(bytes, count);
-    for (int clip = 0; clip < kClipLineCount; ++clip) clipEnabled[clip] = lines[clip].length != 0 ? 1 : 0;
+    const std::array<ClipLine, kClipCount> lines = FindClipLines(bytes, count);
+    for (int clip = 0; clip < kClipCount; ++clip) clipEnabled[clip] = lines[clip].length != 0 ? 1 : 0;
     return 0;
 }

@@ -2,11 +2,11 @@
 // viewer, and started as a process of its own that the frontend never waits for.
 #include "frontend/packer_launch.h"
 
+#include "common/mode_flags.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/packer_version.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "packer/run_state.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ void CFrontendDlg::BuildCommandArgs(std::vector<std::string>& args) {
     args.push_back("-mode:" + std::to_string(ModeValue()));
     if (!g_strJacketPath.IsEmpty()) args.push_back(OptionWithValue("-jct:", g_strJacketPath));
     if (!g_strWallpaperPath.IsEmpty()) args.push_back(OptionWithValue("-wall:", g_strWallpaperPath));
-    for (int clip = 0; clip < kClipLineCount; ++clip) {
+    for (int clip = 0; clip < kClipCount; ++clip) {
         if (!g_bClipEnabled[clip]) continue;
         const std::string option = "-chku" + std::to_string(clip + 1) + ":";
         args.push_back(OptionWithValue(option.c_str(), g_strClipName[clip]));

@@ -3,8 +3,8 @@
 #include "frontend/packer_version.h"
 
 char g_szPackerPath[kPathBufferSize];
-CString g_strClipName[kClipLineCount];
-int g_bClipEnabled[kClipLineCount];
+CString g_strClipName[kClipCount];
+int g_bClipEnabled[kClipCount];
 int g_bFreeClip;
 CString g_strJacketPath;
 CString g_strWallpaperPath;
@@ -17,7 +17,7 @@ CString g_strPackerVersion;
 
 void ResetProgramState() {
     g_szPackerPath[0] = '\0';
-    for (int clip = 0; clip < kClipLineCount; ++clip) {
+    for (int clip = 0; clip < kClipCount; ++clip) {
         g_strClipName[clip].Empty();
         g_bClipEnabled[clip] = 0;
     }

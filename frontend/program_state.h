@@ -16,8 +16,8 @@ constexpr std::size_t kPathBufferSize = framework::kMaxPathBytes + 1;
 constexpr char kNoImage[] = " ";
 
 extern char g_szPackerPath[kPathBufferSize];   // tessaryn.exe beside the frontend
-extern CString g_strClipName[kClipLineCount];  // ring-tone clip names, passed with -chku1: to -chku3:
-extern int g_bClipEnabled[kClipLineCount];     // clip k is present and goes to the packer
+extern CString g_strClipName[kClipCount];  // ring-tone clip names, passed with -chku1: to -chku3:
+extern int g_bClipEnabled[kClipCount];     // clip k is present and goes to the packer
 extern int g_bFreeClip;                        // pass -chkufr
 extern CString g_strJacketPath;                // empty: jacket.jpg beside the music file; kNoImage: none
 extern CString g_strWallpaperPath;             // empty: wallpaper.jpg beside the music file; kNoImage: none

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <string>
 
+#include "common/package_layout.h"
 #include "frontend/config_clips.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/jpeg_probe.h"
@@ -29,11 +30,11 @@ constexpr uint32_t kCamouflageTickedFrom = 49152;  // and ticked by a reset surv
 class PackageEstimate {
 public:
     void addMusicTrack(uint64_t size) { bytes_ += size; }
-    void addSideFile(uint64_t size) { bytes_ = (bytes_ + size + 1023) & ~uint64_t{511}; }
+    void addSideFile(uint64_t size) { bytes_ = RoundUpToBlock(bytes_ + kBlockSize + size); }
     uint64_t kilobytes() const { return bytes_ >> 10; }
 
 private:
-    uint64_t bytes_ = 2048;
+    uint64_t bytes_ = kIndexAreaSize + kPackageEndSize;
 };
 
 namespace {
@@ -92,10 +93,10 @@ void CFrontendDlg::RefreshStatus(int nReset) {
     const std::string musicPath(m_strMusicPath);
     PackageEstimate estimate;
     SurveyMusicFile(musicPath, (nReset & 1) != 0, estimate);
-    m_strConfigStatus = ConfigStatus(SiblingPath(musicPath, "config.txt"), estimate);
-    m_strJacketStatus = ImageStatus(g_strJacketPath, SiblingPath(musicPath, "jacket.jpg"), estimate);
-    m_strDescriptionStatus = DescriptionStatus(SiblingPath(musicPath, "description.txt"), estimate);
-    m_strWallpaperStatus = ImageStatus(g_strWallpaperPath, SiblingPath(musicPath, "wallpaper.jpg"), estimate);
+    m_strConfigStatus = ConfigStatus(SiblingPath(musicPath, kConfigName), estimate);
+    m_strJacketStatus = ImageStatus(g_strJacketPath, SiblingPath(musicPath, kJacketName), estimate);
+    m_strDescriptionStatus = DescriptionStatus(SiblingPath(musicPath, kDescriptionName), estimate);
+    m_strWallpaperStatus = ImageStatus(g_strWallpaperPath, SiblingPath(musicPath, kWallpaperName), estimate);
     m_strExpectedSize.Format("%" PRIu64 "KB(予想)", estimate.kilobytes());
     UpdateData(FALSE);
 }

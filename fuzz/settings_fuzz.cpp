@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (readSettings(program.c_str()) != 0) std::abort();
     if ((g_run.modeFlags & 0x30) != 0x30 || (g_run.modeFlags & ~0x3Fu) != 0) std::abort();
     const std::string& name = g_run.musicMemberName;
-    if (name.empty() || name.size() > kMaxNameLength) std::abort();
+    if (name.empty() || name.size() > kMaxMemberNameLength) std::abort();
     return 0;
 }

@@ -25,7 +25,7 @@ void nameClip(int number, const char* value) {
     if (!toHandsetText(quoted.data(), &name))
         std::printf(" notice: clip %d name can't be converted to CP932; kept as given\n", number);
     ClipRange& clip = g_run.clips[number - 1];
-    const std::size_t length = LengthAtCharacterBoundary(name, kMaxNameLength);
+    const std::size_t length = LengthAtCharacterBoundary(name, kMaxClipNameLength);
     std::memcpy(clip.name, name.data(), length);
     clip.name[length] = '\0';
     clip.state = ClipState::Enabled;

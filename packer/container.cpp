@@ -89,7 +89,7 @@ std::string buildIndexLine(const MemberSlot& member) {
 }
 
 std::string buildIndexText(const std::vector<MemberSlot>& members) {
-    std::string text = "KDDIMU01\r\n";
+    std::string text = kPackageMagicLine;
     for (const MemberSlot& member : members) {
         if (member.kind == MemberKind::End) break;
         if (member.size == 0) continue;

@@ -7,12 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "common/package_layout.h"
 #include "packer/file_io.h"
 #include "packer/run_state.h"
 
-constexpr uint32_t kBlockSize = 512;
-constexpr uint32_t kIndexAreaSize = 1024;    // index.txt's header and its one text block
-constexpr uint32_t kPackageEndSize = 1024;   // two zero blocks end the package
 constexpr uint64_t kIndexHeaderTime = 1112113152;  // 2005-03-29 16:19:12 UTC: index.txt's fixed time
 
 using MemberHeaderBlock = std::array<uint8_t, kBlockSize>;
@@ -33,24 +31,10 @@ constexpr uint32_t kLinkName = 157;
 constexpr uint32_t kMagic = 257;
 constexpr uint32_t kOwnerName = 265;
 constexpr uint32_t kGroupName = 297;
+constexpr uint32_t kNumberLength = 12;  // size and time
 constexpr int kNumberDigits = 11;  // size and time, each followed by a zero byte
 constexpr int kChecksumDigits = 6;  // followed by two zero bytes
 }  // namespace HeaderField
-
-// The members after index.txt, in the order the packer writes them. The music
-// track's member name is a setting, so its row has none.
-struct MemberRow {
-    MemberKind kind;
-    const char* name;  // nullptr for the music track
-    const char* mimeType;
-};
-constexpr MemberRow kMemberRows[] = {
-    {MemberKind::Config, "config.txt", "text/plain"},
-    {MemberKind::Music, nullptr, "audio/3gpp2"},
-    {MemberKind::Jacket, "jacket.jpg", "image/jpeg"},
-    {MemberKind::Description, "description.txt", "text/plain"},
-    {MemberKind::Wallpaper, "wallpaper.jpg", "image/jpeg"},
-};
 
 // Writes `digits` octal digits with leading zeros into `field` (no terminator).
 // A value too large for the digits is written as the largest one that fits.
@@ -77,6 +61,6 @@ void writeMemberHeader(OutputFile& output, const std::string& name, uint32_t pos
 // offset filled with blanks to 8 characters; at most 63 characters.
 std::string buildIndexLine(const MemberSlot& member);
 
-// "KDDIMU01\r\n" and one line per present member (size not 0), in table order.
+// kPackageMagicLine and one line per present member (size not 0), in table order.
 // Never longer than the one block that holds it.
 std::string buildIndexText(const std::vector<MemberSlot>& members);

@@ -30,8 +30,6 @@ namespace {
 const char kBanner[] = "Tessaryn (" TESSARYN_PACKER_DATE ")\n3GPP2 music track to KDDI Music File packer\n\n";
 const char kUsage[] = "tessaryn InputFile.3g2\n\nplease hit any key !!";
 const char kKeyPrompt[] = "please hit any key !!";
-const char kDefaultConfig[] = "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n";
-constexpr uint32_t kDefaultConfigSize = sizeof kDefaultConfig - 1;
 
 constexpr uint32_t kFirstMemberPos = kIndexAreaSize;
 constexpr uint32_t kLengthShownInBytesBelow = 0x5000;  // longer inputs are shown in KB
@@ -41,8 +39,6 @@ struct Package {
     OutputFile output;
     uint32_t pos = kFirstMemberPos;  // header position of the next member
 };
-
-uint32_t roundUpToBlock(uint32_t size) { return (size + kBlockSize - 1) / kBlockSize * kBlockSize; }
 
 void buildMemberTable() {
     g_run.members.clear();
@@ -123,15 +119,16 @@ void closeMember(Package& package, MemberSlot& member) {
     const uint32_t size = static_cast<uint32_t>(member.size);
     writeMemberHeader(package.output, member.name, package.pos, size);
     member.offset = static_cast<int32_t>(package.pos - kFirstMemberPos);
-    package.pos += kBlockSize + roundUpToBlock(size);
+    package.pos += kBlockSize + static_cast<uint32_t>(RoundUpToBlock(size));
 }
 
 void storeDefaultConfig(Package& package, MemberSlot& member) {
     std::printf("created: %s\n", member.sourcePath.c_str());
     package.output.seek(uint64_t{package.pos} + kBlockSize);
-    package.output.write(kDefaultConfig, kDefaultConfigSize);
-    writeBlockPadding(package.output, kDefaultConfigSize);
-    member.size = static_cast<int32_t>(kDefaultConfigSize);
+    const std::string config = ConfigHead("");
+    package.output.write(config.data(), config.size());
+    writeBlockPadding(package.output, static_cast<uint32_t>(config.size()));
+    member.size = static_cast<int32_t>(config.size());
     closeMember(package, member);
 }
 
@@ -234,7 +231,7 @@ bool finishPackage(Package& package) {
     output.seek(kBlockSize);
     output.write(indexText.data(), indexText.size());
     output.writeZeros(kBlockSize - indexText.size());
-    writeMemberHeader(output, "index.txt", 0, static_cast<uint32_t>(indexText.size()));
+    writeMemberHeader(output, kIndexName, 0, static_cast<uint32_t>(indexText.size()));
     if (output.isRegularFile()) output.truncate(uint64_t{package.pos} + kPackageEndSize);
     return !output.failed();
 }

@@ -34,10 +34,7 @@ namespace {
 constexpr uint64_t kLargestCheckedTrack = 0x2000000;
 constexpr uint64_t kLargestMemberSize = INT32_MAX;  // a MemberSlot's size is a signed 32-bit number
 
-const char kIndexName[] = "index.txt";
-const std::string kIndexMagic = "KDDIMU01\r\n";
-
-uint64_t roundUpToBlock(uint64_t size) { return (size + kBlockSize - 1) / kBlockSize * kBlockSize; }
+const std::string kIndexMagic = kPackageMagicLine;
 
 struct Member {
     std::string name;
@@ -46,7 +43,7 @@ struct Member {
     int row = -1;  // its row of kMemberRows; -1 for index.txt
 
     uint64_t dataAt() const { return header + kBlockSize; }
-    uint64_t end() const { return dataAt() + roundUpToBlock(size); }
+    uint64_t end() const { return dataAt() + RoundUpToBlock(size); }
     uint64_t indexOffset() const { return header - kIndexAreaSize; }
     std::string label() const { return "member " + printable(name); }
 };
@@ -103,12 +100,18 @@ struct FieldSpan {
 };
 
 const FieldSpan kFields[] = {
-    {kName, kNameLength, "name"},         {kMode, 8, "mode"},
-    {kOwner, 8, "owner id"},              {kGroup, 8, "group id"},
-    {kSize, 12, "size"},                  {kTime, 12, "time"},
-    {kChecksum, kChecksumLength, "checksum"}, {kType, 1, "type"},
-    {kLinkName, 100, "link name"},        {kMagic, 8, "magic"},
-    {kOwnerName, 32, "owner name"},       {kGroupName, kBlockSize - kGroupName, "group name and after"},
+    {kName, kNameLength, "name"},
+    {kMode, kOwner - kMode, "mode"},
+    {kOwner, kGroup - kOwner, "owner id"},
+    {kGroup, kSize - kGroup, "group id"},
+    {kSize, kNumberLength, "size"},
+    {kTime, kNumberLength, "time"},
+    {kChecksum, kChecksumLength, "checksum"},
+    {kType, kLinkName - kType, "type"},
+    {kLinkName, kMagic - kLinkName, "link name"},
+    {kMagic, kOwnerName - kMagic, "magic"},
+    {kOwnerName, kGroupName - kOwnerName, "owner name"},
+    {kGroupName, kBlockSize - kGroupName, "group name and after"},
 };
 
 const FieldSpan& fieldAt(uint32_t offset) {
@@ -223,8 +226,8 @@ private:
             return report_.problem(who, ": header checksum ", octal(checksum, kChecksumDigits), " but the bytes sum to ",
                                    octal(sum, kChecksumDigits));
         if (member.name.empty()) return report_.problem(who, " names no member");
-        if (!readOctalField(block, kSize, kNumberDigits, 12, &member.size) ||
-            !readOctalField(block, kTime, kNumberDigits, 12, &time))
+        if (!readOctalField(block, kSize, kNumberDigits, kNumberLength, &member.size) ||
+            !readOctalField(block, kTime, kNumberDigits, kNumberLength, &time))
             return report_.problem(who, ": its size and time fields are not 11 octal digits and a zero byte each");
         if (member.size > kLargestMemberSize)
             return report_.problem(who, ": ", member.size, " bytes, more than a member of the packer can hold");

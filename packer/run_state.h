@@ -9,15 +9,8 @@
 #include <string>
 #include <vector>
 
-// Bits of the ModeFlags word.
-namespace ModeFlag {
-constexpr uint32_t ADD_MFRA = 0x01;          // append a fragment index to the track
-constexpr uint32_t ADD_IOED = 0x02;          // insert the ioed clip box
-constexpr uint32_t CHECK_HITKEY = 0x04;      // wait for a key at the end
-constexpr uint32_t REFRAGMENT = 0x08;        // cut movie fragments anew into one-second runs
-constexpr uint32_t NO_SETTINGS_FILE = 0x10;  // do not read tessaryn.ini
-constexpr uint32_t FIXED_CAMOUFLAGE = 0x20;  // cap bitrates at 48000 whatever the settings say
-}  // namespace ModeFlag
+#include "common/mode_flags.h"
+#include "common/package_layout.h"
 
 constexpr uint32_t kDefaultModeFlags = 14;
 constexpr uint32_t kDefaultCamouflageBitrate = 48000;
@@ -25,11 +18,6 @@ constexpr uint32_t kDefaultCamouflageBitrate = 48000;
 // The one buffer the whole run works in; it also bounds what a member may hold.
 constexpr std::size_t kWorkBufferSize = 0x600000;
 constexpr uint32_t kMaxMemberSourceSize = 0x5FF000;
-
-// Longest name that fits a clip slot or a member line of index.txt.
-constexpr std::size_t kMaxNameLength = 31;
-
-enum class MemberKind : int { End = 0, Description = 1, Music = 2, Config = 3, Jacket = 4, Wallpaper = 5 };
 
 // One row of the fixed member table; the table order is the package order.
 struct MemberSlot {
@@ -43,7 +31,7 @@ struct MemberSlot {
 
 // A ring-tone clip: named by an option, timed by config.txt, located by the conditioner.
 struct ClipRange {
-    char name[kMaxNameLength + 1] = {};
+    char name[kClipNameFieldSize] = {};
     uint32_t start = 0;   // milliseconds, later samples
     uint32_t length = 0;  // milliseconds, later samples
     uint32_t boxOffset = 0;
@@ -60,13 +48,11 @@ constexpr int8_t Located = 2;
 constexpr int8_t OutOfReach = 3;  // starts where the ioed slot's one-byte numbers can't name it
 }  // namespace ClipState
 
-constexpr int kClipCount = 3;
-
 struct PackerRun {
     uint32_t modeFlags = kDefaultModeFlags;
     uint32_t camouflageBitrate = 0;
     uint32_t chkufrFlag = 0;
-    std::string musicMemberName = "music.3g2";
+    std::string musicMemberName = kDefaultMusicName;
     ClipRange clips[kClipCount] = {};
     bool clipRangesConverted = false;  // milliseconds become samples once per process
 

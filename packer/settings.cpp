@@ -45,7 +45,7 @@ void setModeFlag(uint32_t flag, const char* value) {
 // A member name must fit the header and its index.txt line; others are ignored.
 void setMusicMemberName(const char* value) {
     std::size_t length = std::strlen(value);
-    if (length == 0 || length > kMaxNameLength) return;
+    if (length == 0 || length > kMaxMemberNameLength) return;
     g_run.musicMemberName = value;
 }
 

@@ -7,7 +7,7 @@
 #include "frontend/frontend_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "packer/clip_lines.h"
+#include "common/clip_lines.h"
 #include "common/paths.h"
 
 namespace {
@@ -15,12 +15,12 @@ namespace {
 constexpr UINT kMaxSeconds = 600;
 constexpr UINT kMaxMilliseconds = 999;
 constexpr int kMaxUrlBytes = 192;
-constexpr int kMaxNameBytes = 32;
+constexpr int kMaxNameBytes = kClipNameFieldSize;  // the packer keeps the first 31 bytes
 
 struct SlotControls {
     int startSec, startMs, endSec, endMs, enable, name;
 };
-constexpr SlotControls kSlots[kClipLineCount] = {
+constexpr SlotControls kSlots[kClipCount] = {
     {IDC_CLIP1_START_SEC, IDC_CLIP1_START_MS, IDC_CLIP1_END_SEC, IDC_CLIP1_END_MS, IDC_CLIP1_ENABLE, IDC_CLIP1_NAME},
     {IDC_CLIP2_START_SEC, IDC_CLIP2_START_MS, IDC_CLIP2_END_SEC, IDC_CLIP2_END_MS, IDC_CLIP2_ENABLE, IDC_CLIP2_NAME},
     {IDC_CLIP3_START_SEC, IDC_CLIP3_START_MS, IDC_CLIP3_END_SEC, IDC_CLIP3_END_MS, IDC_CLIP3_ENABLE, IDC_CLIP3_NAME},
@@ -42,7 +42,7 @@ bool FindLinkUrl(const std::string& text, std::string& url) {
 }  // namespace
 
 CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIG_DIALOG), m_bFreeClip(g_bFreeClip) {
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) {
         m_nClipStartSec[slot] = m_nClipEndSec[slot] = m_nClipStartMs[slot] = m_nClipEndMs[slot] = 0;
         m_bClipEnabled[slot] = 0;
     }
@@ -53,30 +53,30 @@ CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIG_DIALOG), m_bFreeClip(g_bFreeClip) 
 // Disabled slots are checked too.
 void CConfigDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) {
         DDX_Control(pDX, kSlots[slot].startSec, m_editClipStartSec[slot]);
         DDX_Control(pDX, kSlots[slot].startMs, m_editClipStartMs[slot]);
         DDX_Control(pDX, kSlots[slot].endSec, m_editClipEndSec[slot]);
         DDX_Control(pDX, kSlots[slot].endMs, m_editClipEndMs[slot]);
     }
-    for (int slot = 0; slot < kClipLineCount; ++slot) DDX_Control(pDX, kSlots[slot].name, m_editClipName[slot]);
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) DDX_Control(pDX, kSlots[slot].name, m_editClipName[slot]);
+    for (int slot = 0; slot < kClipCount; ++slot) {
         DDX_Text(pDX, kSlots[slot].startSec, m_nClipStartSec[slot]);
         DDV_MinMaxUInt(pDX, m_nClipStartSec[slot], 0, kMaxSeconds);
         DDX_Text(pDX, kSlots[slot].endSec, m_nClipEndSec[slot]);
         DDV_MinMaxUInt(pDX, m_nClipEndSec[slot], 0, kMaxSeconds);
     }
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) {
         DDX_Text(pDX, kSlots[slot].startMs, m_nClipStartMs[slot]);
         DDV_MinMaxUInt(pDX, m_nClipStartMs[slot], 0, kMaxMilliseconds);
         DDX_Text(pDX, kSlots[slot].endMs, m_nClipEndMs[slot]);
         DDV_MinMaxUInt(pDX, m_nClipEndMs[slot], 0, kMaxMilliseconds);
     }
-    for (int slot = 0; slot < kClipLineCount; ++slot) DDX_Check(pDX, kSlots[slot].enable, m_bClipEnabled[slot]);
+    for (int slot = 0; slot < kClipCount; ++slot) DDX_Check(pDX, kSlots[slot].enable, m_bClipEnabled[slot]);
     DDX_Text(pDX, IDC_LINK_URL, m_strLinkUrl);
     DDV_MaxChars(pDX, m_strLinkUrl, kMaxUrlBytes);
     DDX_Check(pDX, IDC_FREE_CLIP, m_bFreeClip);
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) {
         DDX_Text(pDX, kSlots[slot].name, m_strClipName[slot]);
         DDV_MaxChars(pDX, m_strClipName[slot], kMaxNameBytes);
     }
@@ -84,7 +84,7 @@ void CConfigDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CConfigDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    for (int slot = 0; slot < kClipLineCount; ++slot) EnableSlot(slot);
+    for (int slot = 0; slot < kClipCount; ++slot) EnableSlot(slot);
     return TRUE;
 }
 
@@ -117,8 +117,8 @@ void CConfigDlg::ReadConfig(const std::string& text) {
     if (!FindLinkUrl(text, url)) return;
     m_strLinkUrl = url.c_str();
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const std::array<ClipLine, kClipLineCount> lines = FindClipLines(bytes, static_cast<uint32_t>(text.size()));
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    const std::array<ClipLine, kClipCount> lines = FindClipLines(bytes, static_cast<uint32_t>(text.size()));
+    for (int slot = 0; slot < kClipCount; ++slot) {
         if (!lines[slot].present || lines[slot].length == 0) continue;
         const ClipLineNumbers numbers = ScanClipLine(bytes, lines[slot]);
         m_bClipEnabled[slot] = 1;
@@ -130,9 +130,9 @@ void CConfigDlg::ReadConfig(const std::string& text) {
 }
 
 std::string CConfigDlg::ConfigText() const {
-    std::string text = "KDDIMU01\r\n" + std::string(m_strLinkUrl) + "\r\nwallpaper.jpg,\r\n";
+    std::string text = ConfigHead(std::string(m_strLinkUrl));
     int lastEnabled = -1;
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) {
         if (m_bClipEnabled[slot]) lastEnabled = slot;
     }
     for (int slot = 0; slot <= lastEnabled; ++slot) {
@@ -162,15 +162,15 @@ void CFrontendDlg::OnEditConfig() {
         MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
         return;
     }
-    for (int slot = 0; slot < kClipLineCount; ++slot) form.m_strClipName[slot] = g_strClipName[slot];
-    const std::string path = SiblingPath(std::string(m_strMusicPath), "config.txt");
+    for (int slot = 0; slot < kClipCount; ++slot) form.m_strClipName[slot] = g_strClipName[slot];
+    const std::string path = SiblingPath(std::string(m_strMusicPath), kConfigName);
     form.ReadConfig(ReadSideFile(path));
-    for (int slot = 0; slot < kClipLineCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
+    for (int slot = 0; slot < kClipCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
     if (form.DoModal() != IDOK) return;  // cancelled, or the form could not be shown
 
-    for (int slot = 0; slot < kClipLineCount; ++slot) g_strClipName[slot] = form.m_strClipName[slot];
+    for (int slot = 0; slot < kClipCount; ++slot) g_strClipName[slot] = form.m_strClipName[slot];
     WriteSideFile(path, form.ConfigText());
     RefreshStatus(FALSE);
-    for (int slot = 0; slot < kClipLineCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
+    for (int slot = 0; slot < kClipCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
     g_bFreeClip = form.m_bFreeClip;
 }

@@ -18,19 +18,19 @@ public:
     // lines up to the last enabled slot (an empty line for a disabled one before it).
     std::string ConfigText() const;
 
-    CEdit m_editClipStartSec[kClipLineCount];
-    CEdit m_editClipStartMs[kClipLineCount];
-    CEdit m_editClipEndSec[kClipLineCount];
-    CEdit m_editClipEndMs[kClipLineCount];
-    CEdit m_editClipName[kClipLineCount];
-    UINT m_nClipStartSec[kClipLineCount];
-    UINT m_nClipEndSec[kClipLineCount];
-    UINT m_nClipStartMs[kClipLineCount];
-    UINT m_nClipEndMs[kClipLineCount];
-    int m_bClipEnabled[kClipLineCount];
+    CEdit m_editClipStartSec[kClipCount];
+    CEdit m_editClipStartMs[kClipCount];
+    CEdit m_editClipEndSec[kClipCount];
+    CEdit m_editClipEndMs[kClipCount];
+    CEdit m_editClipName[kClipCount];
+    UINT m_nClipStartSec[kClipCount];
+    UINT m_nClipEndSec[kClipCount];
+    UINT m_nClipStartMs[kClipCount];
+    UINT m_nClipEndMs[kClipCount];
+    int m_bClipEnabled[kClipCount];
     CString m_strLinkUrl;
     int m_bFreeClip;
-    CString m_strClipName[kClipLineCount];
+    CString m_strClipName[kClipCount];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/decimal.h"
+#include "common/package_layout.h"
 #include "frontend/editors/side_files.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/program_state.h"
@@ -127,7 +128,7 @@ void CFrontendDlg::OnEditDescription() {
         MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
         return;
     }
-    const std::string path = SiblingPath(std::string(m_strMusicPath), "description.txt");
+    const std::string path = SiblingPath(std::string(m_strMusicPath), kDescriptionName);
     form.ReadDescription(ReadSideFile(path));
     form.m_nMinutes = g_musicInfo.sampleCount / 60;
     form.m_nSeconds = g_musicInfo.sampleCount % 60;

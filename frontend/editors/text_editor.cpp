@@ -3,6 +3,7 @@
 // the file; the status line asks for a reload until the next survey.
 #include <string>
 
+#include "common/package_layout.h"
 #include "framework/framework.h"
 #include "frontend/frontend_dlg.h"
 #include "common/paths.h"
@@ -28,7 +29,7 @@ void CFrontendDlg::OpenInTextEditor(const char* fileName, CString& status, const
 }
 
 void CFrontendDlg::OnOpenDescription() {
-    OpenInTextEditor("description.txt", m_strDescriptionStatus, kChooseSoundFileFirst);
+    OpenInTextEditor(kDescriptionName, m_strDescriptionStatus, kChooseSoundFileFirst);
 }
 
-void CFrontendDlg::OnOpenConfig() { OpenInTextEditor("config.txt", m_strConfigStatus, kChooseMusicFileFirst); }
+void CFrontendDlg::OnOpenConfig() { OpenInTextEditor(kConfigName, m_strConfigStatus, kChooseMusicFileFirst); }

@@ -15,7 +15,7 @@ using box::WriteU32;
 void fillClipSlot(uint8_t* slot, const ClipRange* clip) {
     std::memset(slot, 0, ClipSlot::kSize);
     if (clip) {
-        std::memcpy(slot + ClipSlot::kName, clip->name, strnlen(clip->name, kMaxNameLength));
+        std::memcpy(slot + ClipSlot::kName, clip->name, strnlen(clip->name, kMaxClipNameLength));
         WriteU32(slot + ClipSlot::kBoxOffset, clip->boxOffset);
         slot[ClipSlot::kTrackFragment] = clip->trackFragment;
         slot[ClipSlot::kPiece] = clip->runNumber;

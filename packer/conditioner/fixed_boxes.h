@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "common/package_layout.h"
 #include "packer/conditioner/context.h"
 
 // The extended type shared by the handset's own uuid boxes, after their four letters.
@@ -18,23 +19,11 @@ constexpr uint8_t kPrefixTemplate[kPrefixSize] = {
     0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 constexpr uint32_t kPrefixFtypSize = 28;  // the uuid(cpgd) box follows the ftyp box
 
-// The ioed box: header and extended type, two flag words, eight zero bytes,
-// the number of clip slots, then the slots.
-namespace Ioed {
-constexpr uint32_t kFirstFlagWord = 24;
-constexpr uint32_t kSecondFlagWord = 28;
-constexpr uint32_t kSlotCount = 40;
-constexpr uint32_t kPlainSize = 41;      // no clip slots
-constexpr uint32_t kWithClipsSize = 194;  // three clip slots
-constexpr uint32_t kFirstSlot = 41;
-constexpr uint32_t kSlotsWritten = 3;
-}  // namespace Ioed
-
 // One 51-byte clip slot of the ioed box.
 namespace ClipSlot {
 constexpr uint32_t kSize = 51;
-constexpr uint32_t kName = 0;  // 32 bytes: the name's text, then zero bytes
-constexpr uint32_t kNameLength = 32;
+constexpr uint32_t kName = 0;  // the name's text, then zero bytes
+constexpr uint32_t kNameLength = kClipNameFieldSize;
 constexpr uint32_t kBoxOffset = 32;      // the moov or moof holding the clip's first sample
 constexpr uint32_t kTrackFragment = 36;  // 1 in a movie box; in a moof, the music track's traf
 constexpr uint32_t kPiece = 37;          // 1-based chunk (moov) or run (moof) number
@@ -43,3 +32,15 @@ constexpr uint32_t kLength = 39;         // the clip's length in samples
 constexpr uint32_t kFirstConstant = 43;  // 1
 constexpr uint32_t kSecondConstant = 47;  // 65
 }  // namespace ClipSlot
+
+// The ioed box: header and extended type, two flag words, eight zero bytes,
+// the number of clip slots, then the slots.
+namespace Ioed {
+constexpr uint32_t kFirstFlagWord = 24;
+constexpr uint32_t kSecondFlagWord = 28;
+constexpr uint32_t kSlotCount = 40;
+constexpr uint32_t kFirstSlot = 41;
+constexpr uint32_t kPlainSize = kFirstSlot;  // no clip slots
+constexpr uint32_t kSlotsWritten = kClipCount;
+constexpr uint32_t kWithClipsSize = kFirstSlot + kSlotsWritten * ClipSlot::kSize;  // 194
+}  // namespace Ioed

@@ -30,7 +30,7 @@ std::string DescriptionValues(const CDescriptionDlg& form) {
 // The URL, then each slot as "-" (disabled) or its four numbers.
 std::string ConfigValues(const CConfigDlg& form) {
     std::string values(form.m_strLinkUrl);
-    for (int slot = 0; slot < kClipLineCount; ++slot) {
+    for (int slot = 0; slot < kClipCount; ++slot) {
         values += form.m_bClipEnabled[slot] ? " " + std::to_string(form.m_nClipStartSec[slot]) + "." +
                                                   std::to_string(form.m_nClipStartMs[slot]) + "," +
                                                   std::to_string(form.m_nClipEndSec[slot]) + "." +
@@ -209,13 +209,9 @@ TEST_F(Forms, ConfigIsReadAsThePackerReadsIt) {
     const Case cases[] = {
         {"as the form writes it", "KDDIMU01\r\nhttp://a/\r\nwallpaper.jpg,\r\n001.500,030.000\r\n\r\n007.1,8.2\r\n",
          "http://a/ 1.500,30.0 - 7.1,8.2"},
-        {"slot 3 without a line end", "X\nu\nw\n\n\n1.2,3.4", "u - - 1.2,3.4"},
-        {"line 4 without a line feed stops the reading", "KDDIMU01\r\nu\r\nw\r\n1.0,2.0", "u - - -"},
+        {"slot 3 without a line end", "X\nu\nw\n\n\n1.2,3.4", "u - - 1.2,3.4"},  // more lines and numbers: tests/common
         {"the URL without a line feed is not taken", "KDDIMU01\r\nhttp://a/", " - - -"},
-        {"a sixth line of only CR LF", "K\r\nu\r\nw\r\n\r\n\r\n\r\n", "u - - -"},
         {"700 seconds is read, to be refused", "K\r\n\r\nw\r\n700.000,701.000\r\n", " 700.0,701.0 - -"},
-        {"a partial range", "K\r\n\r\nw\r\n5.x\r\n", " 5.0,0.0 - -"},
-        {"a negative number wraps", "K\r\n\r\nw\r\n-1.0,0.0\r\n", " 4294967295.0,0.0 - -"},
         {"nothing", "", " - - -"},
     };
     for (const Case& c : cases) {
@@ -237,7 +233,7 @@ TEST_F(Forms, ConfigLinesRunToTheLastEnabledSlot) {
     for (const Case& c : cases) {
         CConfigDlg form;
         form.m_strLinkUrl = "http://x/";
-        for (int slot = 0; slot < kClipLineCount; ++slot) {
+        for (int slot = 0; slot < kClipCount; ++slot) {
             form.m_bClipEnabled[slot] = c.enabled[slot];
             form.m_nClipStartSec[slot] = c.slotNumbers[0], form.m_nClipStartMs[slot] = c.slotNumbers[1];
             form.m_nClipEndSec[slot] = c.slotNumbers[2], form.m_nClipEndMs[slot] = c.slotNumbers[3];

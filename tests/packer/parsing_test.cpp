@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -60,9 +59,7 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
         {{"s", "-o:a.kmf", "-o:b.kmf"}, "mode=14 o=\"b.kmf\" jct=- wall=- fr=0 - - -"},
         {{"s", "-o:"}, "mode=14 o=\"\" jct=- wall=- fr=0 - - -"},
         {{"s", "-mode:23"}, "mode=23 o=- jct=- wall=- fr=0 - - -"},
-        {{"s", "-mode: 16"}, "mode=16 o=- jct=- wall=- fr=0 - - -"},
         {{"s", "-mode:abc"}, "mode=0 o=- jct=- wall=- fr=0 - - -"},
-        {{"s", "-mode:63junk"}, "mode=63 o=- jct=- wall=- fr=0 - - -"},
         {{"s", "-MODE:3", "-mode3"}, none + " - - -"},
         {{"s", "-mode:1", "-mode:8"}, "mode=8 o=- jct=- wall=- fr=0 - - -"},
         {{"s", "-jct:", "-wall:\"w.jpg\""}, "mode=14 o=- jct=\"\" wall=\"\"w.jpg\"\" fr=0 - - -"},
@@ -75,8 +72,6 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
         // Clip names reach the handset in code page 932, cut on a character boundary.
         {{"s", "-chku1:イントロ", "-chku2:\"ロ\""}, none + " \"\x83\x43\x83\x93\x83\x67\x83\x8D\" \"\x83\x8D\" -"},
         {{"s", "-chku1:" + a30 + "熙", "-chku2:" + a29 + "イ"}, none + " \"" + a30 + "\" \"" + a29 + "\x83\x43\" -"},  // 熙 is 0xEA 0xA4
-        {{"s", "-chku1:a亜亜亜亜亜亜亜亜亜亜亜亜亜亜亜亜"},  // 亜 is 0x88 0x9F: its trail byte is also a lead byte
-         none + " \"a" + repeat(15, "\x88\x9F") + "\" - -"},
         {{"s", "-chku3:\xF0\x9F\x98\x80", "-chku1:\xFF"}, none + " \"\xFF\" - \"\xF0\x9F\x98\x80\"" + notice(3) + notice(1)},
     };
     for (const auto& c : cases) {
@@ -122,7 +117,6 @@ TEST(Parsing, SettingsFileKeysAndTheLinesThatCount) {
         {std::string(511, 'x') + "ADD_MFRA=1\n", 14, "15 0 music.3g2"}, {std::string(510, 'x') + "ADD_MFRA=1\n", 14, "14 0 music.3g2"},
         {"ADD_MFRA=1", 0, "1 0 music.3g2"}, {"", 14, "14 0 music.3g2"},
         {"CAMOUFLAGE_BITRATE=64000\n", 14, "14 64000 music.3g2"}, {"camouflage_bitrate=96000kbps\n", 14, "14 96000 music.3g2"},
-        {"CAMOUFLAGE_BITRATE=abc\n", 14, "14 0 music.3g2"}, {"CAMOUFLAGE_BITRATE=  32000\n", 14, "14 32000 music.3g2"},
         {"MUSIC_FILENAME=track.3g2\n", 14, "14 0 track.3g2"}, {"MUSIC_FILENAME= my song.3g2\n", 14, "14 0  my song.3g2"},
         {"MUSIC_FILENAME=song\x82\xa0\n", 14, "14 0 song"}, {"MUSIC_FILENAME=\n", 14, "14 0 music.3g2"},
         {"MUSIC_FILENAME=" + a31 + "\n", 14, "14 0 " + a31}, {"MUSIC_FILENAME=" + a31 + "a\n", 14, "14 0 music.3g2"},
@@ -158,25 +152,11 @@ std::string clipsOf(const std::string& config, uint32_t unread = 0) {
 TEST(Parsing, ClipLinesFourToSixOfConfig) {
     const std::string head = "KDDIMU01\r\nhttp://example.invalid/\r\nwallpaper.jpg,\r\n";
     const std::string three = head + "005.250,035.250\r\n010.000,020.500\r\n000.100,001.000\r\n";
-    std::string threeLf = three;
-    threeLf.erase(std::remove(threeLf.begin(), threeLf.end(), '\r'), threeLf.end());
+    // Which lines count and how their numbers read: tests/common.
     const struct { std::string config, clips; uint32_t unread = 0; /* bytes past the count given */ } cases[] = {
-        {three, "1:5250+30000 1:10000+10500 1:100+900"}, {threeLf, "1:5250+30000 1:10000+10500 1:100+900"},
-        {head + "5.25,6.5\r\n", "1:5025+980 - -"},  // 5.25 is 5 s and 25 ms
-        {head + "001.000,002.000\r\n003.000,005.000\r\n", "1:1000+1000 1:3000+2000 -"},
-        {head + "\r\n003.000,005.000\r\n", "- 1:3000+2000 -"},
-        {head + "001.000,002.000", "- - -"}, {head + "001.000,002.000\n", "1:1000+1000 - -"},  // clips 1 and 2 need a line feed
-        {head + "001.000,002.000\r\n003.000,005.000", "1:1000+1000 - -"},
-        {head + "\r\n\r\n007.000,009.500", "- - 1:7000+2500"}, {head + "\r\n\r\n007.000,009.500\r", "- - 1:7000+2500"},
-        {head + "\r\n\r\n\r\n001.000,002.000\r\n", "- - -"}, {"KDDIMU01\r\n\r\nwallpaper.jpg,\r\n", "- - -"},
-        {"SOMETHING\r\n\r\nelse\r\n002.000,003.000\r\n", "1:2000+1000 - -"}, {"KDDIMU01\r\n\r\n001.000,002.000", "- - -"},
-        {"", "- - -"}, {head + "\r\r\n", "1:0+0 - -"},  // only one CR is dropped
-        {head + std::string("\0" "1.000,2.000\r\n", 14), "- - -"},  // a zero byte ends the line
-        {head + " 5. 25, 6.\t5\r\n", "1:5025+980 - -"}, {head + "+5.0,+6.0\r\n", "1:5000+1000 - -"},
-        {head + "1.0,2.0 and more\r\n", "1:1000+1000 - -"}, {head + "abc\r\n", "1:0+0 - -"}, {head + " \r\n", "1:0+0 - -"},
-        {head + "5.25\r\n", "1:5025+0 - -"}, {head + "1.500,3\r\n", "1:1500+1500 - -"}, {head + "5 .25,6.5\r\n", "1:5000+0 - -"},
+        {three, "1:5250+30000 1:10000+10500 1:100+900"}, {head + "5.25,6.5\r\n", "1:5025+980 - -"},  // 5 s and 25 ms
+        {"", "- - -"}, {head + "abc\r\n", "1:0+0 - -"}, {head + "1.500,3\r\n", "1:1500+1500 - -"},
         {head + "010.000,005.000\r\n", "1:10000+0 - -"},  // an end before the start gives length 0
-        {head + "99999999999.0,1.0\r\n", "1:" + std::to_string(1215752191u * 1000u) + "+0 - -"},
         {head + "\r\n\r\n1.0,2.5\r\n", "- - 1:1000+1000", 3},  // the "5" lies past the count
     };
     for (const auto& c : cases) EXPECT_EQ(clipsOf(c.config, c.unread), c.clips) << testing::PrintToString(c.config);
