@@ -32,7 +32,6 @@ constexpr uint32_t kHandlerType = 16;
 
 // stsd: the entry count, then the sample entries, each a box of its own.
 namespace Stsd {
-constexpr uint32_t kEntryCount = 12;
 constexpr uint32_t kFirstEntry = 16;
 constexpr uint32_t kFirstEntryType = 20;
 }  // namespace Stsd
@@ -73,17 +72,13 @@ constexpr uint32_t kEntries = 16;
 constexpr uint32_t kEntrySize = 4;
 }  // namespace Stco
 
-// co64: stco with 64-bit offsets.
+// co64: laid out as stco, with 64-bit offsets.
 namespace Co64 {
-constexpr uint32_t kEntryCount = Stco::kEntryCount;
-constexpr uint32_t kEntries = Stco::kEntries;
 constexpr uint32_t kEntrySize = 8;
 }  // namespace Co64
 
 // stss: the numbers of the sync samples, laid out as stco.
 namespace Stss {
-constexpr uint32_t kEntryCount = Stco::kEntryCount;
-constexpr uint32_t kEntries = Stco::kEntries;
 constexpr uint32_t kEntrySize = 4;
 }  // namespace Stss
 

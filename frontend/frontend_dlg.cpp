@@ -2,10 +2,10 @@
 // and the reload button. The other handlers are in the files named in the header.
 #include "frontend/frontend_dlg.h"
 
+#include "common/paths.h"
 #include "frontend/editors/about_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "common/paths.h"
 
 const char kErrorBeforeConversion[] = "変換開始前のエラー";
 const char kChooseMusicFileFirst[] = "最初に楽曲ファイルを選択してください";

@@ -3,8 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "frontend/file_window.h"
 #include "common/box.h"
+#include "frontend/file_window.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "common/decimal.h"
-#include "frontend/file_window.h"
 #include "common/paths.h"
+#include "frontend/file_window.h"
 
 namespace {
 

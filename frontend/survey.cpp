@@ -4,11 +4,11 @@
 #include <string>
 
 #include "common/package_layout.h"
+#include "common/paths.h"
 #include "frontend/config_clips.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/jpeg_probe.h"
 #include "frontend/program_state.h"
-#include "common/paths.h"
 
 namespace {
 

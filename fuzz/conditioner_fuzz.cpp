@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include "fuzz/fuzz_scratch.h"
 #include "common/box.h"
+#include "fuzz/fuzz_scratch.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/run_state.h"
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/paths.h"
 #include "packer/clip_lines.h"
 #include "packer/command_line.h"
 #include "packer/conditioner/conditioner.h"
@@ -15,7 +16,6 @@
 #include "packer/file_io.h"
 #include "packer/help.h"
 #include "packer/package_check.h"
-#include "common/paths.h"
 #include "packer/run_state.h"
 #include "packer/settings.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "common/decimal.h"
-#include "packer/file_io.h"
 #include "common/paths.h"
+#include "packer/file_io.h"
 #include "packer/run_state.h"
 
 namespace {

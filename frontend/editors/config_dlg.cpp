@@ -3,12 +3,12 @@
 
 #include <cstdio>
 
+#include "common/clip_lines.h"
+#include "common/paths.h"
 #include "frontend/editors/side_files.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "common/clip_lines.h"
-#include "common/paths.h"
 
 namespace {
 

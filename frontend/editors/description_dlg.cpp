@@ -6,11 +6,11 @@
 
 #include "common/decimal.h"
 #include "common/package_layout.h"
+#include "common/paths.h"
 #include "frontend/editors/side_files.h"
 #include "frontend/frontend_dlg.h"
 #include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "common/paths.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "common/package_layout.h"
+#include "common/paths.h"
 #include "framework/framework.h"
 #include "frontend/frontend_dlg.h"
-#include "common/paths.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "packer/clip_names.h"
 #include "common/box.h"
+#include "packer/clip_names.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
