@@ -52,8 +52,9 @@ IoedBox makeIoedBox() {
     }
     const uint32_t flagWord = (g_run.chkufrFlag & 1) ? 0 : 1;
     uint8_t* b = ioed.bytes;
-    std::memcpy(box::WriteHeader(b, ioed.size, "uuid"), "ioed", 4);
-    std::memcpy(b + 12, kUuidTail, sizeof kUuidTail);
+    uint8_t* extendedType = box::WriteHeader(b, ioed.size, "uuid");
+    std::memcpy(extendedType, "ioed", 4);
+    std::memcpy(extendedType + 4, kUuidTail, sizeof kUuidTail);
     WriteU32(b + Ioed::kFirstFlagWord, flagWord);
     WriteU32(b + Ioed::kSecondFlagWord, flagWord);
     if (ioed.size == Ioed::kWithClipsSize) {
@@ -90,7 +91,7 @@ Role RoleOf(const uint8_t* lead, uint32_t size) {
     const uint8_t* type = lead + 4;
     if (box::TypeIs(type, "ftyp") || box::TypeIs(type, "mfra")) return Role::Dropped;
     if (box::TypeIs(type, "uuid"))
-        return size >= kLeadSize && std::memcmp(lead + 8, "ioed", 4) == 0 ? Role::OwnIoed : Role::Dropped;
+        return size >= kLeadSize && std::memcmp(lead + box::kHeaderSize, "ioed", 4) == 0 ? Role::OwnIoed : Role::Dropped;
     if (box::TypeIs(type, "moov")) return Role::Movie;
     if (box::TypeIs(type, "moof")) return Role::Fragment;
     return box::TypeIs(type, "mdat") ? Role::MediaData : Role::Copied;
