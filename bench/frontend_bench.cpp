@@ -7,9 +7,8 @@
 
 #include "framework/headless/headless.h"
 #include "frontend/frontend_app.h"
-#include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "tests/frontend/probe_inputs.h"
+#include "tests/frontend/jpeg_bytes.h"
 #include "tests/tools/testkit.h"
 
 namespace {
@@ -22,10 +21,7 @@ testkit::Bytes LargestFragmentedSong() {
     return testkit::buildTrack(testkit::fakeFrames(22050, testkit::samplesUsed(layout), 7), layout);
 }
 
-testkit::Bytes Jpeg(uint16_t width, uint16_t height) {
-    using namespace probe_inputs;
-    return startOfImage() + segment(0xE0, zeros(4000)) + frameHeader(width, height) + imageTail();
-}
+testkit::Bytes Jpeg(uint16_t width, uint16_t height) { return jpeg_bytes::Jpeg(width, height, 4100); }
 
 void WriteSongFolder(const testkit::TempFolder& folder) {
     testkit::writeFile(folder / "song.3g2", LargestFragmentedSong());
@@ -37,20 +33,18 @@ void WriteSongFolder(const testkit::TempFolder& folder) {
 
 // Presses 再読込 again and again while the dialog is up with the song.
 void BM_SurveyOfTheLargestSong(benchmark::State& state) {
-    if (AfxGetApp() != &theApp) {
-        state.SkipWithError("the frontend's application object is missing");
-        return;
-    }
     testkit::TempFolder folder;
     WriteSongFolder(folder);
     framework::headless::Reset();
-    ResetProgramState();
+    bool fragmented = false;
     framework::headless::OnDialog(IDD_FRONTEND_DIALOG, [&](CDialog& dlg) {
         for (auto _ : state) framework::headless::Click(dlg, IDC_RELOAD);
+        fragmented = framework::headless::IsControlEnabled(dlg, IDC_REFRAGMENT);  // offered for a fragmented song only
     });
+    CFrontendApp app;
     framework::RunApplication(("\"" + folder / "song.3g2" + "\"").c_str());
     state.counters["song_bytes"] = static_cast<double>(testkit::readFile(folder / "song.3g2").size());
-    state.counters["fragmented"] = g_musicInfo.fragmented;
+    state.counters["fragmented"] = fragmented;
     framework::headless::Reset();
 }
 BENCHMARK(BM_SurveyOfTheLargestSong)->Unit(benchmark::kMillisecond);

@@ -60,10 +60,11 @@ void CDataExchange::Fail(const CString& message) {
         lastControl_->SetFocus();
         if (lastControlIsEdit_) lastControl_->SendMessage(EM_SETSEL, 0, -1);  // select it all, ready to retype
     }
-    throw framework::DataExchangeFailure{};
+    failed_ = true;
 }
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
+    if (pDX->Failed()) return;
     CWnd* control = pDX->PrepareEditCtrl(id);
     if (control == nullptr) return;
     if (pDX->m_bSaveAndValidate) {
@@ -74,6 +75,7 @@ void DDX_Text(CDataExchange* pDX, int id, CString& value) {
 }
 
 void DDX_Text(CDataExchange* pDX, int id, UINT& value) {
+    if (pDX->Failed()) return;
     CWnd* control = pDX->PrepareEditCtrl(id);
     if (control == nullptr) return;
     CString text;
@@ -87,6 +89,7 @@ void DDX_Text(CDataExchange* pDX, int id, UINT& value) {
 }
 
 void DDX_Check(CDataExchange* pDX, int id, int& value) {
+    if (pDX->Failed()) return;
     CWnd* control = pDX->PrepareCtrl(id);
     if (control == nullptr) return;
     CButton button;
@@ -99,12 +102,13 @@ void DDX_Check(CDataExchange* pDX, int id, int& value) {
 }
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
-    if (control.m_hWnd != nullptr) return;
+    if (pDX->Failed() || control.m_hWnd != nullptr) return;
     CWnd* item = pDX->PrepareCtrl(id);
     if (item != nullptr) pDX->m_pDlgWnd->BindControl(control, item->m_hWnd);
 }
 
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int count) {
+    if (pDX->Failed()) return;
     if (!pDX->m_bSaveAndValidate) {
         if (CWnd* control = pDX->LastEditControl()) {
             CEdit edit;
@@ -120,7 +124,7 @@ void DDV_MaxChars(CDataExchange* pDX, const CString& value, int count) {
 }
 
 void DDV_MinMaxUInt(CDataExchange* pDX, UINT value, UINT minimum, UINT maximum) {
-    if (!pDX->m_bSaveAndValidate || (value >= minimum && value <= maximum)) return;
+    if (pDX->Failed() || !pDX->m_bSaveAndValidate || (value >= minimum && value <= maximum)) return;
     CString message;
     message.Format(kOutOfRange, minimum, maximum);
     pDX->Fail(message);

@@ -4,8 +4,8 @@
 //
 // A DDV_ check refers to the field of the DDX_ call just before it. When a check
 // fails, the user sees why, the focus goes to that field and the exchange stops
-// there: UpdateData(TRUE) returns FALSE, the members of later fields keep their
-// values.
+// there: every later DDX_ and DDV_ call does nothing, so the members of later
+// fields keep their values, and UpdateData(TRUE) returns FALSE.
 #pragma once
 
 #include "framework/cstring.h"
@@ -24,7 +24,9 @@ public:
     CWnd* PrepareEditCtrl(int id);
 
     // Tells the user `message`, puts the focus on the field and ends the exchange.
-    [[noreturn]] void Fail(const CString& message);
+    void Fail(const CString& message);
+    // A check has failed: the exchange is over.
+    bool Failed() const { return failed_; }
 
     // For DDV_ on a push: the field's control when it is an edit, else null.
     CWnd* LastEditControl() const;
@@ -32,6 +34,7 @@ public:
 private:
     CWnd* lastControl_ = nullptr;
     bool lastControlIsEdit_ = false;
+    bool failed_ = false;
 };
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value);
@@ -45,8 +48,3 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 // a push it also limits the edit box to `count` characters.
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int count);
 void DDV_MinMaxUInt(CDataExchange* pDX, UINT value, UINT minimum, UINT maximum);
-
-namespace framework {
-// Thrown by CDataExchange::Fail, caught by UpdateData; it never leaves the framework.
-struct DataExchangeFailure {};
-}  // namespace framework

@@ -12,12 +12,8 @@ CWnd::~CWnd() = default;
 
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
     CDataExchange exchange(this, saveAndValidate);
-    try {
-        DoDataExchange(&exchange);
-    } catch (const framework::DataExchangeFailure&) {
-        return FALSE;
-    }
-    return TRUE;
+    DoDataExchange(&exchange);
+    return exchange.Failed() ? FALSE : TRUE;
 }
 
 void CWnd::DoDataExchange(CDataExchange*) {}

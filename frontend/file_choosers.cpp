@@ -1,17 +1,12 @@
-// Choosing the package's inputs: the browse and none buttons with the system's
-// file dialogs, and files dropped on the dialog, sorted by their extension.
+#include "frontend/file_choosers.h"
+
 #include <cctype>
 #include <initializer_list>
-#include <string>
 
-#include "frontend/frontend_dlg.h"
-#include "frontend/jpeg_probe.h"
-#include "frontend/program_state.h"
+#include "frontend/probes/jpeg_probe.h"
+#include "frontend/session/refusals.h"
 
 namespace {
-
-constexpr char kJacketTitle[] = "ジャケット画像を開く";
-constexpr char kWallpaperTitle[] = "静止画保存用画像を開く";
 
 const std::initializer_list<const char*> kMusicExtensions = {"3g2", "3gp", "mp4", "m4a"};
 const std::initializer_list<const char*> kJpegExtensions = {"jpg", "jpeg", "jfif", "jpe"};
@@ -30,14 +25,6 @@ framework::FileDialogRequest OpenRequest(const char* title, const framework::Fil
     return request;
 }
 
-framework::FileDialogRequest MusicRequest() {
-    return OpenRequest("楽曲ファイルを開く", {"3g2/3gp/MP4 Audio", "*.3g2;*.3gp;*.mp4;*.m4a"});
-}
-
-framework::FileDialogRequest ImageRequest(const char* title) {
-    return OpenRequest(title, {"JPEG/JFIF Image", "*.jpg;*.jpeg;*.jfif;*.jpe"});
-}
-
 framework::FileDialogRequest OutputRequest() {
     framework::FileDialogRequest request;
     request.title = "KMFファイルの保存先";
@@ -46,6 +33,10 @@ framework::FileDialogRequest OutputRequest() {
     request.defaultExtension = "kmf";
     request.keepCurrentFolder = true;
     return request;
+}
+
+std::string& Choice(ImageSlot slot, FrontendSession& session) {
+    return slot == ImageSlot::Jacket ? session.jacketPath : session.wallpaperPath;
 }
 
 bool SameIgnoringCase(const std::string& a, const char* b) {
@@ -58,8 +49,6 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
-// The text after the last "." of the path (a dot in a folder name counts too)
-// is one of `extensions`.
 bool HasExtension(const std::string& path, std::initializer_list<const char*> extensions) {
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos) return false;
@@ -72,75 +61,53 @@ bool HasExtension(const std::string& path, std::initializer_list<const char*> ex
 
 // An image that cannot be opened or measured counts as 0 by 0: a jacket.
 bool IsWallpaperSized(const std::string& path) {
-    uint16_t width = 0, height = 0;
-    framework::DiskFile image(path);
-    if (image.isOpen()) ProbeJpegSize(image, width, height);
-    return width > kLargestJacketSide || height > kLargestJacketSide;
+    framework::DiskFile file(path);
+    const ImageSize image = file.isOpen() ? ProbeJpegSize(file).value_or(ImageSize{}) : ImageSize{};
+    return image.width > kLargestJacketSide || image.height > kLargestJacketSide;
 }
 
 }  // namespace
 
-void CFrontendDlg::OnBrowseMusic() {
-    if (!UpdateData(TRUE)) return;
+std::optional<std::string> ChooseMusicFile(CWnd& owner) {
     std::string path;
-    if (!framework::ChooseFileToOpen(m_hWnd, MusicRequest(), path) || !SetMusicPath(path)) return;
-    UpdateData(FALSE);
-    RefreshStatus(TRUE);
+    const auto request = OpenRequest("楽曲ファイルを開く", {"3g2/3gp/MP4 Audio", "*.3g2;*.3gp;*.mp4;*.m4a"});
+    if (!framework::ChooseFileToOpen(owner.m_hWnd, request, path)) return std::nullopt;
+    return path;
 }
 
-void CFrontendDlg::OnBrowseOutput() {
-    if (!UpdateData(TRUE)) return;
+std::optional<std::string> ChooseOutputFile(CWnd& owner) {
     std::string path;
-    if (!framework::ChooseFileToSave(m_hWnd, OutputRequest(), path)) return;
-    m_strOutputPath = path.c_str();
-    UpdateData(FALSE);
+    if (!framework::ChooseFileToSave(owner.m_hWnd, OutputRequest(), path)) return std::nullopt;
+    return path;
 }
 
-void CFrontendDlg::OnJacketBrowse() { ChooseImage(g_strJacketPath, kJacketTitle); }
-
-void CFrontendDlg::OnWallpaperBrowse() { ChooseImage(g_strWallpaperPath, kWallpaperTitle); }
-
-// Images belong to a music file's package: one must be chosen first.
-void CFrontendDlg::ChooseImage(CString& choice, const char* title) {
-    if (m_strMusicPath.IsEmpty()) {
-        MessageBox(kChooseSoundFileFirst, kErrorBeforeConversion, MB_OK);
-        return;
+NextStep ChooseImage(ImageSlot slot, FrontendSession& session, const std::string& musicPath, CWnd& owner) {
+    if (musicPath.empty()) {
+        owner.MessageBox(kChooseSoundFileFirst, kErrorBeforeConversion, MB_OK);
+        return NextStep::Nothing;
     }
+    const char* title = slot == ImageSlot::Jacket ? "ジャケット画像を開く" : "静止画保存用画像を開く";
     std::string path;
-    if (!framework::ChooseFileToOpen(m_hWnd, ImageRequest(title), path)) return;
-    choice = path.c_str();
-    RefreshStatus(FALSE);
+    if (!framework::ChooseFileToOpen(owner.m_hWnd, OpenRequest(title, {"JPEG/JFIF Image", "*.jpg;*.jpeg;*.jfif;*.jpe"}), path)) {
+        return NextStep::Nothing;
+    }
+    Choice(slot, session) = path;
+    return NextStep::Survey;
 }
 
-void CFrontendDlg::OnJacketNone() {
-    g_strJacketPath = kNoImage;
-    RefreshStatus(FALSE);
+NextStep ChooseNoImage(ImageSlot slot, FrontendSession& session) {
+    Choice(slot, session) = kNoImage;
+    return NextStep::Survey;
 }
 
-void CFrontendDlg::OnWallpaperNone() {
-    g_strWallpaperPath = kNoImage;
-    RefreshStatus(FALSE);
-}
-
-// Only the first dropped file counts. A music file starts a new package (a
-// reset survey); anything else is surveyed plainly.
-void CFrontendDlg::OnDropFiles(HDROP hDropInfo) {
+std::optional<std::string> FirstDroppedFile(HDROP drop) {
     std::string path;
-    const bool dropped = framework::TakeFirstDroppedFile(hDropInfo, path);
-    if (UpdateData(TRUE)) {  // keep what was typed into the output path
-        const bool newMusic = dropped && TakeDroppedFile(path);
-        UpdateData(FALSE);
-        RefreshStatus(newMusic ? TRUE : FALSE);
-    }
-    CDialog::OnDropFiles(hDropInfo);
+    if (!framework::TakeFirstDroppedFile(drop, path)) return std::nullopt;
+    return path;
 }
 
-// True when the file became the music file.
-bool CFrontendDlg::TakeDroppedFile(const std::string& path) {
-    if (HasExtension(path, kMusicExtensions)) return SetMusicPath(path);
-    if (HasExtension(path, kJpegExtensions)) {
-        CString& slot = IsWallpaperSized(path) ? g_strWallpaperPath : g_strJacketPath;
-        slot = path.c_str();
-    }
-    return false;
+NextStep TakeDroppedFile(const std::string& path, FrontendSession& session) {
+    if (HasExtension(path, kMusicExtensions)) return NextStep::ResetSurvey;
+    if (HasExtension(path, kJpegExtensions)) Choice(IsWallpaperSized(path) ? ImageSlot::Wallpaper : ImageSlot::Jacket, session) = path;
+    return NextStep::Survey;
 }

@@ -4,8 +4,6 @@
 
 #include "frontend/frontend_dlg.h"
 
-CFrontendApp theApp;
-
 namespace {
 
 // The music path the program was started with: the raw command line stored

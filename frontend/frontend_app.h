@@ -1,5 +1,6 @@
 // The frontend as a program: it shows the main dialog, modally, and ends when
-// the dialog closes.
+// the dialog closes. Its one object lives for the whole run where the program
+// starts (main.cpp; each test makes its own).
 #pragma once
 
 #include "framework/framework.h"
@@ -8,5 +9,3 @@ class CFrontendApp : public CWinApp {
 public:
     BOOL InitInstance() override;
 };
-
-extern CFrontendApp theApp;

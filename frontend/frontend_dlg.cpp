@@ -1,30 +1,26 @@
-// The main dialog's members and controls, start-up, the window menu, the icon
-// and the reload button. The other handlers are in the files named in the header.
 #include "frontend/frontend_dlg.h"
 
 #include "common/paths.h"
 #include "frontend/editors/about_dlg.h"
-#include "frontend/program_state.h"
+#include "frontend/editors/config_dlg.h"
+#include "frontend/editors/description_dlg.h"
+#include "frontend/file_choosers.h"
 #include "frontend/resources/resource.h"
-
-const char kErrorBeforeConversion[] = "変換開始前のエラー";
-const char kChooseMusicFileFirst[] = "最初に楽曲ファイルを選択してください";
-const char kChooseSoundFileFirst[] = "最初に音源ファイルを選択してください";
 
 namespace {
 
 constexpr int kMaxPathChars = static_cast<int>(framework::kMaxPathBytes);
-constexpr unsigned kFirstYear = 2000;  // the version's second part counts years from here
+constexpr char kMusicMayBeDamaged[] = "楽曲ファイルが壊れている可能性があります";
+constexpr char kWarningBeforeConversion[] = "変換開始前の警告";
 
-// The program's own version: its second and third parts are the year after
-// 2000 and the month and day (0, 5, 1018, 0 is 20051018).
-void ReadOwnVersion() {
-    framework::FileVersion version{};
-    if (!framework::GetOwnFileVersion(version)) return;
-    const unsigned year = kFirstYear + version.parts[1];
-    const unsigned monthDay = version.parts[2];
-    g_strFrontendVersion.Format("Tessaryn Frontend %04u%04u", year, monthDay);
-    g_dwFrontendVersion = year * 10000u + monthDay;
+bool IsTicked(const CButton& option) { return option.GetCheck() == BST_CHECKED; }
+
+// The box follows the song: enabled when the option is offered, else also
+// unticked; its tick is forced only by a reset survey.
+void Offer(CButton& option, const OptionOffer& offer, bool reset) {
+    option.EnableWindow(offer.offered ? TRUE : FALSE);
+    if (!offer.offered) option.SetCheck(BST_UNCHECKED);
+    if (reset) option.SetCheck(offer.tickedByReset ? BST_CHECKED : BST_UNCHECKED);
 }
 
 }  // namespace
@@ -61,11 +57,9 @@ BOOL CFrontendDlg::OnInitDialog() {
     AddAboutMenuItem();
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
-    ReadOwnVersion();
-    ProbePackerVersion();
-    RefreshStatus(TRUE);
-    // After the survey: clips that config.txt defines stay enabled, with empty names.
-    for (CString& name : g_strClipName) name.Empty();
+    m_session.frontend = ReadFrontendVersion();
+    m_session.packer = ProbePackerVersion();
+    RefreshStatus(true);
     return TRUE;
 }
 
@@ -79,27 +73,8 @@ void CFrontendDlg::AddAboutMenuItem() {
     systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, text);
 }
 
-// Button 1000 and the window menu's entry both lead here: the About box, made
-// anew with the current version texts, modal over the main dialog.
-void CFrontendDlg::ShowAboutBox() {
-    CAboutDlg about;
-    about.DoModal();
-}
-
-void CFrontendDlg::OnSysCommand(UINT nID, LPARAM lParam) {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        ShowAboutBox();
-    } else {
-        CDialog::OnSysCommand(nID, lParam);
-    }
-}
-
 // Minimized, the dialog paints its icon in the middle of its client area.
-void CFrontendDlg::OnPaint() {
-    if (!IsIconic()) {
-        CDialog::OnPaint();
-        return;
-    }
+void CFrontendDlg::PaintIcon() {
     CPaintDC dc(this);
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
     RECT client;
@@ -109,11 +84,104 @@ void CFrontendDlg::OnPaint() {
     dc.DrawIcon(x, y, m_hIcon);
 }
 
+PackageInputs CFrontendDlg::Inputs() const {
+    return {MusicPath(), std::string(m_strOutputPath), IsTicked(m_chkRefragment), IsTicked(m_chkRateCamouflage)};
+}
+
+void CFrontendDlg::RefreshStatus(bool reset) { Follow(reset ? NextStep::ResetSurvey : NextStep::Survey); }
+
+void CFrontendDlg::Follow(NextStep step) {
+    if (step == NextStep::Nothing || !UpdateData(TRUE)) return;  // a refused output path: the user has been told why
+    const SurveyResult found = Survey(m_session, MusicPath(), step == NextStep::ResetSurvey);
+    KeepSurveyFindings(m_session, found, step);
+    ShowSurvey(found, step == NextStep::ResetSurvey);
+    UpdateData(FALSE);
+}
+
+// A music file that cannot be opened is forgotten, without a word. Without a
+// music file the statuses are blank; the length, the rate and the option boxes
+// keep what they showed.
+void CFrontendDlg::ShowSurvey(const SurveyResult& found, bool reset) {
+    if (found.mayBeDamaged) MessageBox(kMusicMayBeDamaged, kWarningBeforeConversion, MB_OK);
+    if (found.musicOpened) {
+        m_strRate = found.musicTexts.rate.c_str();
+        m_strLength = found.musicTexts.length.c_str();
+        Offer(m_chkRefragment, found.refragment, reset);
+        Offer(m_chkRateCamouflage, found.rateCamouflage, reset);
+    } else {
+        m_strMusicPath.Empty();
+    }
+    m_strConfigStatus = found.configStatus.c_str();
+    m_strJacketStatus = found.jacketStatus.c_str();
+    m_strDescriptionStatus = found.descriptionStatus.c_str();
+    m_strWallpaperStatus = found.wallpaperStatus.c_str();
+    m_strExpectedSize = found.expectedSize.c_str();
+}
+
+void CFrontendDlg::TakeMusicPath(const std::optional<std::string>& path) {
+    if (!path || !SetMusicPath(*path)) return;
+    UpdateData(FALSE);
+    RefreshStatus(true);
+}
+
+void CFrontendDlg::TakeOutputPath(const std::optional<std::string>& path) {
+    if (!path) return;
+    m_strOutputPath = path->c_str();
+    UpdateData(FALSE);
+}
+
+// Only the first dropped file counts; what was typed into the output path is
+// kept unless a new music file brings its own.
+void CFrontendDlg::TakeDrop(const std::optional<std::string>& path) {
+    if (!UpdateData(TRUE)) return;
+    NextStep step = path ? TakeDroppedFile(*path, m_session) : NextStep::Survey;
+    if (step == NextStep::ResetSurvey && !SetMusicPath(*path)) step = NextStep::Survey;
+    UpdateData(FALSE);
+    Follow(step);
+}
+
+void CFrontendDlg::OpenSideFile(SideFile file, CString& status) {
+    (void)UpdateData(TRUE);
+    if (!OpenInTextEditor(file, MusicPath(), *this)) return;
+    status = kPleaseReload;
+    UpdateData(FALSE);
+}
+
+void CFrontendDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        ShowAboutBox(m_session);
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CFrontendDlg::OnPaint() {
+    if (IsIconic()) {
+        PaintIcon();
+    } else {
+        CDialog::OnPaint();
+    }
+}
+
 HCURSOR CFrontendDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
-
-void CFrontendDlg::OnVersion() { ShowAboutBox(); }
-
-void CFrontendDlg::OnReload() { RefreshStatus(FALSE); }
+void CFrontendDlg::OnDropFiles(HDROP hDropInfo) {
+    TakeDrop(FirstDroppedFile(hDropInfo));
+    CDialog::OnDropFiles(hDropInfo);
+}
+void CFrontendDlg::OnVersion() { ShowAboutBox(m_session); }
+void CFrontendDlg::OnReload() { RefreshStatus(false); }
+void CFrontendDlg::OnBrowseMusic() { if (UpdateData(TRUE)) TakeMusicPath(ChooseMusicFile(*this)); }
+void CFrontendDlg::OnBrowseOutput() { if (UpdateData(TRUE)) TakeOutputPath(ChooseOutputFile(*this)); }
+void CFrontendDlg::OnJacketBrowse() { Follow(ChooseImage(ImageSlot::Jacket, m_session, MusicPath(), *this)); }
+void CFrontendDlg::OnWallpaperBrowse() { Follow(ChooseImage(ImageSlot::Wallpaper, m_session, MusicPath(), *this)); }
+void CFrontendDlg::OnJacketNone() { Follow(ChooseNoImage(ImageSlot::Jacket, m_session)); }
+void CFrontendDlg::OnWallpaperNone() { Follow(ChooseNoImage(ImageSlot::Wallpaper, m_session)); }
+void CFrontendDlg::OnConvert() { if (UpdateData(TRUE)) Convert(m_session, Inputs(), *this); }
+void CFrontendDlg::OnShowCommand() { if (UpdateData(TRUE)) ShowCommand(m_session, Inputs()); }
+void CFrontendDlg::OnEditDescription() { Follow(EditDescription(m_session, MusicPath(), *this)); }
+void CFrontendDlg::OnEditConfig() { Follow(EditConfig(m_session, MusicPath(), *this)); }
+void CFrontendDlg::OnOpenDescription() { OpenSideFile(SideFile::Description, m_strDescriptionStatus); }
+void CFrontendDlg::OnOpenConfig() { OpenSideFile(SideFile::Config, m_strConfigStatus); }
 
 BEGIN_MESSAGE_MAP(CFrontendDlg, CDialog)
     ON_WM_SYSCOMMAND()

@@ -1,24 +1,19 @@
 // The main dialog: the inputs of one package (music file, output file, jacket
-// and wallpaper), what the survey finds in them, and the packer's start.
-// Its handlers live by concern: this file's .cpp (start-up, window menu, icon),
-// survey.cpp, packer_launch.cpp, packer_probe.cpp, file_choosers.cpp, and in
-// editors/: description_dlg.cpp and config_dlg.cpp (the 編集 buttons) and
-// text_editor.cpp (the 開く buttons).
+// and wallpaper), what the survey finds in them, and the packer's start. It
+// owns the session and stands on top: each handler hands the session to the
+// feature that does the work (survey.h, packer_launch.h, file_choosers.h and
+// in editors/ the forms, the text editor and the About box) and shows what
+// comes back.
 #pragma once
 
-#include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "framework/framework.h"
-
-class PackageEstimate;
-
-// The title of every refusal that keeps a conversion from starting.
-extern const char kErrorBeforeConversion[];
-// Refusals of a button that needs a song first: two wordings, as the buttons have them.
-extern const char kChooseMusicFileFirst[];  // "select a music file first"
-extern const char kChooseSoundFileFirst[];  // "select a sound source file first"
+#include "frontend/editors/text_editor.h"
+#include "frontend/packer_launch.h"
+#include "frontend/session/session.h"
+#include "frontend/survey.h"
 
 class CFrontendDlg : public CDialog {
 public:
@@ -28,19 +23,12 @@ public:
     // and nothing changes, when either would be longer than a path may be.
     bool SetMusicPath(const std::string& path);
 
-    // The survey: probes the music file, looks for the side files beside it and
-    // brings every status text, the expected size and the two option boxes up to
-    // date. A reset survey (lowest bit of `nReset` set, for a new music file)
-    // also forgets the image choices, sets the free-clip flag and ticks the
-    // options the file calls for.
-    void RefreshStatus(int nReset);
+    // The survey, shown: every status text, the expected size, the length, the
+    // rate and the two option boxes brought up to date. A reset survey (for a
+    // new music file) also forgets the image choices, sets the free-clip flag
+    // and ticks the options the file calls for.
+    void RefreshStatus(bool reset);
 
-    // The packer's arguments as the command line carries them, each quoted where
-    // it holds a path or a name; the packer's own path comes first.
-    void BuildCommandArgs(std::vector<std::string>& args);
-
-    // Finds tessaryn.exe beside the frontend and reads its build date.
-    void ProbePackerVersion();
 
 protected:
     CButton m_chkRefragment;
@@ -55,6 +43,7 @@ protected:
     CString m_strLength;
     CString m_strRate;
     HICON m_hIcon;
+    FrontendSession m_session;
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -81,23 +70,15 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // frontend_dlg.cpp
     void AddAboutMenuItem();
-    void ShowAboutBox();
-
-    // survey.cpp
-    void SurveyMusicFile(const std::string& path, bool reset, PackageEstimate& estimate);
-    void OfferOptions(bool reset);
-    void ClearStatuses();
-
-    // packer_launch.cpp
-    uint32_t ModeValue() const;
-    std::string PackerCommandLine();
-
-    // file_choosers.cpp
-    bool TakeDroppedFile(const std::string& path);
-    void ChooseImage(CString& choice, const char* title);
-
-    // editors/text_editor.cpp
-    void OpenInTextEditor(const char* fileName, CString& status, const char* refusal);
+    void PaintIcon();
+    std::string MusicPath() const { return std::string(m_strMusicPath); }
+    PackageInputs Inputs() const;
+    // Runs the survey a feature asked for (none for NextStep::Nothing) and shows it.
+    void Follow(NextStep step);
+    void ShowSurvey(const SurveyResult& found, bool reset);
+    void TakeMusicPath(const std::optional<std::string>& path);
+    void TakeOutputPath(const std::optional<std::string>& path);
+    void TakeDrop(const std::optional<std::string>& path);
+    void OpenSideFile(SideFile file, CString& status);
 };

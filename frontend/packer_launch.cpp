@@ -1,12 +1,8 @@
-// The packer's command line: built from the dialog's state, shown in the
-// viewer, and started as a process of its own that the frontend never waits for.
 #include "frontend/packer_launch.h"
 
 #include "common/mode_flags.h"
-#include "frontend/frontend_dlg.h"
-#include "frontend/packer_version.h"
-#include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
+#include "frontend/session/refusals.h"
 
 namespace {
 
@@ -21,23 +17,36 @@ constexpr uint32_t kFrontendMode =
 
 // An option followed by its value between double quotes, escaped as the C
 // runtime splits it: a trailing backslash or a double quote inside stays in the value.
-std::string OptionWithValue(const char* option, const CString& value) {
-    return option + framework::QuoteArgument(std::string(value));
+std::string OptionWithValue(const std::string& option, const std::string& value) {
+    return option + framework::QuoteArgument(value);
 }
 
-bool IsTicked(const CButton& option) { return option.GetCheck() == BST_CHECKED; }
+uint32_t ModeValue(const PackageInputs& inputs) {
+    uint32_t mode = kFrontendMode;
+    if (inputs.refragment) mode |= ModeFlag::REFRAGMENT;
+    if (inputs.rateCamouflage) mode |= ModeFlag::FIXED_CAMOUFLAGE;
+    return mode;
+}
+
+// The arguments joined into one line, each followed by one blank.
+std::string PackerCommandLine(const FrontendSession& session, const PackageInputs& inputs) {
+    std::string line;
+    for (const std::string& arg : BuildCommandArgs(session, inputs)) line += arg + " ";
+    return line;
+}
 
 // Why a conversion cannot start; null when it can.
-const char* ConversionRefusal(const CString& musicPath) {
-    if (musicPath.IsEmpty()) return kChooseAFile;
-    switch (g_nPackerState) {
-        case kPackerNotRecognised:
+const char* ConversionRefusal(const FrontendSession& session, const PackageInputs& inputs) {
+    if (inputs.musicPath.empty()) return kChooseAFile;
+    switch (session.packer.state) {
+        case PackerState::NotRecognised:
             return kCannotRecognisePacker;
-        case kPackerTooOld:
+        case PackerState::TooOld:
             return kOldPackerRecognised;
-        default:
-            return nullptr;
+        case PackerState::Usable:
+            break;
     }
+    return nullptr;
 }
 
 }  // namespace
@@ -49,51 +58,31 @@ void CCommandDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_COMMAND, m_strCommand);
 }
 
-uint32_t CFrontendDlg::ModeValue() const {
-    uint32_t mode = kFrontendMode;
-    if (IsTicked(m_chkRefragment)) mode |= ModeFlag::REFRAGMENT;
-    if (IsTicked(m_chkRateCamouflage)) mode |= ModeFlag::FIXED_CAMOUFLAGE;
-    return mode;
-}
-
-void CFrontendDlg::BuildCommandArgs(std::vector<std::string>& args) {
-    args.clear();
+std::vector<std::string> BuildCommandArgs(const FrontendSession& session, const PackageInputs& inputs) {
     // The program's own path is read up to the next double quote, without escapes.
-    args.push_back(std::string("\"") + g_szPackerPath + "\"");
-    args.push_back(OptionWithValue("", m_strMusicPath));
-    args.push_back(OptionWithValue("-o:", m_strOutputPath));
-    args.push_back("-mode:" + std::to_string(ModeValue()));
-    if (!g_strJacketPath.IsEmpty()) args.push_back(OptionWithValue("-jct:", g_strJacketPath));
-    if (!g_strWallpaperPath.IsEmpty()) args.push_back(OptionWithValue("-wall:", g_strWallpaperPath));
+    std::vector<std::string> args = {"\"" + session.packer.path + "\"", OptionWithValue("", inputs.musicPath),
+                                     OptionWithValue("-o:", inputs.outputPath), "-mode:" + std::to_string(ModeValue(inputs))};
+    if (!session.jacketPath.empty()) args.push_back(OptionWithValue("-jct:", session.jacketPath));
+    if (!session.wallpaperPath.empty()) args.push_back(OptionWithValue("-wall:", session.wallpaperPath));
     for (int clip = 0; clip < kClipCount; ++clip) {
-        if (!g_bClipEnabled[clip]) continue;
-        const std::string option = "-chku" + std::to_string(clip + 1) + ":";
-        args.push_back(OptionWithValue(option.c_str(), g_strClipName[clip]));
+        if (session.clipEnabled[clip]) {
+            args.push_back(OptionWithValue("-chku" + std::to_string(clip + 1) + ":", session.clipName[clip]));
+        }
     }
-    if (g_bFreeClip) args.push_back("-chkufr");
+    if (session.freeClip) args.push_back("-chkufr");
+    return args;
 }
 
-// The arguments joined into one line, each followed by one blank.
-std::string CFrontendDlg::PackerCommandLine() {
-    std::vector<std::string> args;
-    BuildCommandArgs(args);
-    std::string line;
-    for (const std::string& arg : args) line += arg + " ";
-    return line;
-}
-
-void CFrontendDlg::OnShowCommand() {
+void ShowCommand(const FrontendSession& session, const PackageInputs& inputs) {
     CCommandDlg viewer;
-    if (!UpdateData(TRUE)) return;
-    viewer.m_strCommand = PackerCommandLine().c_str();
+    viewer.m_strCommand = PackerCommandLine(session, inputs).c_str();
     viewer.DoModal();
 }
 
-void CFrontendDlg::OnConvert() {
-    if (!UpdateData(TRUE)) return;
-    if (const char* refusal = ConversionRefusal(m_strMusicPath)) {
-        MessageBox(refusal, kErrorBeforeConversion, MB_OK);
+void Convert(const FrontendSession& session, const PackageInputs& inputs, CWnd& owner) {
+    if (const char* refusal = ConversionRefusal(session, inputs)) {
+        owner.MessageBox(refusal, kErrorBeforeConversion, MB_OK);
         return;
     }
-    framework::StartDetachedProcess(g_szPackerPath, PackerCommandLine());
+    framework::StartDetachedProcess(session.packer.path, PackerCommandLine(session, inputs));
 }

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "frontend/editors/update_check.h"
+#include "frontend/update/update_check.h"
 
 namespace {
 
 frontend::UpdateCheckResult Parsed(const char* reply, size_t size) {
-    frontend::UpdateCheckResult parsed{0, 1, 2};
+    frontend::UpdateCheckResult parsed{frontend::UpdateError::None, 1, 2};
     parsed.error = frontend::ParseUpdateReply(reply, size, parsed);
     return parsed;
 }
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const frontend::UpdateCheckResult settled = Parsed(reply, complete);
     for (size_t longer = complete; longer <= size; ++longer) {
         const frontend::UpdateCheckResult parsed = Parsed(reply, longer);
-        if (!frontend::UpdateReplyIsComplete(reply, longer) || parsed.error != 0 ||
+        if (!frontend::UpdateReplyIsComplete(reply, longer) || parsed.error != frontend::UpdateError::None ||
             parsed.newestPacker != settled.newestPacker || parsed.newestFrontend != settled.newestFrontend) {
             std::abort();
         }

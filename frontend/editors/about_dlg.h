@@ -2,12 +2,17 @@
 // the button that asks our update server for newer ones.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "framework/framework.h"
+#include "frontend/session/session.h"
+#include "frontend/update/update_check.h"
 
 class CAboutDlg : public CDialog {
 public:
-    // Takes both version texts as they are now; the box is made anew each time it is shown.
-    CAboutDlg();
+    // Takes both versions as the session has them; the box is made anew each time it is shown.
+    explicit CAboutDlg(const FrontendSession& session);
 
     CString m_strPackerVersion;
     CString m_strFrontendVersion;
@@ -18,4 +23,19 @@ protected:
     afx_msg void OnCheckUpdate();
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    uint32_t packerVersion_;
+    uint32_t frontendVersion_;
 };
+
+// What 更新の確認 tells the user: a newer version (either published one above
+// ours, compared unsigned) names both published versions.
+struct UpdateNotice {
+    std::string text;
+    std::string title;
+};
+UpdateNotice DescribeUpdateCheck(const frontend::UpdateCheckResult& result, uint32_t packerVersion, uint32_t frontendVersion);
+
+// バージョン情報 and the window menu's entry: the About box, modal over the main dialog.
+void ShowAboutBox(const FrontendSession& session);

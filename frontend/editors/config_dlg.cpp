@@ -6,9 +6,8 @@
 #include "common/clip_lines.h"
 #include "common/paths.h"
 #include "frontend/editors/side_files.h"
-#include "frontend/frontend_dlg.h"
-#include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
+#include "frontend/session/refusals.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ bool FindLinkUrl(const std::string& text, std::string& url) {
 
 }  // namespace
 
-CConfigDlg::CConfigDlg() : CDialog(IDD_CONFIG_DIALOG), m_bFreeClip(g_bFreeClip) {
+CConfigDlg::CConfigDlg(bool freeClip) : CDialog(IDD_CONFIG_DIALOG), m_bFreeClip(freeClip ? BST_CHECKED : BST_UNCHECKED) {
     for (int slot = 0; slot < kClipCount; ++slot) {
         m_nClipStartSec[slot] = m_nClipEndSec[slot] = m_nClipStartMs[slot] = m_nClipEndMs[slot] = 0;
         m_bClipEnabled[slot] = 0;
@@ -152,25 +151,27 @@ BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     ON_BN_CLICKED(IDC_CLIP3_ENABLE, OnClip3Enable)
 END_MESSAGE_MAP()
 
-// The names come from memory and go back there; the clip flags follow the file
-// as read even when the form is cancelled, and the form's choices after the
-// survey, so they stand for the next command line even when the file could not
-// be written.
-void CFrontendDlg::OnEditConfig() {
-    CConfigDlg form;
-    if (m_strMusicPath.IsEmpty()) {
-        MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
-        return;
-    }
-    for (int slot = 0; slot < kClipCount; ++slot) form.m_strClipName[slot] = g_strClipName[slot];
-    const std::string path = SiblingPath(std::string(m_strMusicPath), kConfigName);
-    form.ReadConfig(ReadSideFile(path));
-    for (int slot = 0; slot < kClipCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
-    if (form.DoModal() != IDOK) return;  // cancelled, or the form could not be shown
+ClipFlags CConfigDlg::EnabledClips() const {
+    ClipFlags enabled{};
+    for (int slot = 0; slot < kClipCount; ++slot) enabled[slot] = m_bClipEnabled[slot] != BST_UNCHECKED;
+    return enabled;
+}
 
-    for (int slot = 0; slot < kClipCount; ++slot) g_strClipName[slot] = form.m_strClipName[slot];
+NextStep EditConfig(FrontendSession& session, const std::string& musicPath, CWnd& owner) {
+    CConfigDlg form(session.freeClip);
+    if (musicPath.empty()) {
+        owner.MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
+        return NextStep::Nothing;
+    }
+    for (int slot = 0; slot < kClipCount; ++slot) form.m_strClipName[slot] = session.clipName[slot].c_str();
+    const std::string path = SiblingPath(musicPath, kConfigName);
+    form.ReadConfig(ReadSideFile(path));
+    const ClipFlags asRead = form.EnabledClips();
+    const bool confirmed = form.DoModal() == IDOK;  // not when cancelled, or when the form could not be shown
+    session.clipEnabled = confirmed ? form.EnabledClips() : asRead;
+    if (!confirmed) return NextStep::Nothing;
+    for (int slot = 0; slot < kClipCount; ++slot) session.clipName[slot] = std::string(form.m_strClipName[slot]);
+    session.freeClip = form.m_bFreeClip != BST_UNCHECKED;
     WriteSideFile(path, form.ConfigText());
-    RefreshStatus(FALSE);
-    for (int slot = 0; slot < kClipCount; ++slot) g_bClipEnabled[slot] = form.m_bClipEnabled[slot];
-    g_bFreeClip = form.m_bFreeClip;
+    return NextStep::SurveyKeepingClips;
 }

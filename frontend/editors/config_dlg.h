@@ -6,17 +6,21 @@
 #include <string>
 
 #include "framework/framework.h"
-#include "frontend/config_clips.h"
+#include "frontend/probes/config_clips.h"
+#include "frontend/session/session.h"
 
 class CConfigDlg : public CDialog {
 public:
-    CConfigDlg();
+    // The free-clip box starts as the session has it.
+    explicit CConfigDlg(bool freeClip = false);
 
     // Takes the URL, the enable states and the ranges from a config.txt text.
     void ReadConfig(const std::string& text);
     // config.txt for the form's values: its three fixed lines, then the clip
     // lines up to the last enabled slot (an empty line for a disabled one before it).
     std::string ConfigText() const;
+    // The slots whose enable box is ticked.
+    ClipFlags EnabledClips() const;
 
     CEdit m_editClipStartSec[kClipCount];
     CEdit m_editClipStartMs[kClipCount];
@@ -48,3 +52,11 @@ private:
     // An enable box was clicked: the controls' values are taken, then the slot follows its box.
     void FollowEnableBox(int slot);
 };
+
+// The 編集 button beside config.txt. The form starts from the file beside the
+// music file and the clip names and free-clip choice of the session. Its clip
+// flags follow the file as read when the form is cancelled, and the form's
+// choices when it is confirmed, even when the file cannot be written: they
+// stand for the next command line. A confirmed form replaces the file whole and
+// a survey follows. Without a music file the refusal is shown over `owner`.
+NextStep EditConfig(FrontendSession& session, const std::string& musicPath, CWnd& owner);

@@ -8,9 +8,8 @@
 #include "common/package_layout.h"
 #include "common/paths.h"
 #include "frontend/editors/side_files.h"
-#include "frontend/frontend_dlg.h"
-#include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
+#include "frontend/session/refusals.h"
 
 namespace {
 
@@ -119,20 +118,18 @@ BEGIN_MESSAGE_MAP(CDescriptionDlg, CDialog)
     ON_BN_CLICKED(IDC_CLEAR, OnClear)
 END_MESSAGE_MAP()
 
-// The form starts from the file beside the music file, with the length of the
-// music whatever the file's time line says; a confirmed form replaces the file
-// whole and the statuses are surveyed again.
-void CFrontendDlg::OnEditDescription() {
+NextStep EditDescription(const FrontendSession& session, const std::string& musicPath, CWnd& owner) {
     CDescriptionDlg form;
-    if (m_strMusicPath.IsEmpty()) {
-        MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
-        return;
+    if (musicPath.empty()) {
+        owner.MessageBox(kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
+        return NextStep::Nothing;
     }
-    const std::string path = SiblingPath(std::string(m_strMusicPath), kDescriptionName);
+    const std::string path = SiblingPath(musicPath, kDescriptionName);
     form.ReadDescription(ReadSideFile(path));
-    form.m_nMinutes = g_musicInfo.sampleCount / 60;
-    form.m_nSeconds = g_musicInfo.sampleCount % 60;
-    if (form.DoModal() != IDOK) return;  // cancelled, or the form could not be shown
+    const uint32_t seconds = PlaySeconds(session.musicInfo);
+    form.m_nMinutes = seconds / 60;
+    form.m_nSeconds = seconds % 60;
+    if (form.DoModal() != IDOK) return NextStep::Nothing;  // cancelled, or the form could not be shown
     WriteSideFile(path, form.DescriptionText());
-    RefreshStatus(FALSE);
+    return NextStep::Survey;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/framework.h"
+#include "frontend/session/session.h"
 
 class CDescriptionDlg : public CDialog {
 public:
@@ -37,3 +38,9 @@ private:
     void SetInitialValues();
     void TakeValue(const std::string& key, const std::string& value);
 };
+
+// The 編集 button beside description.txt: the form starts from the file beside
+// the music file, with the music's length whatever the file's time line says; a
+// confirmed form replaces the file whole, and a survey follows. Without a music
+// file the refusal is shown over `owner`.
+NextStep EditDescription(const FrontendSession& session, const std::string& musicPath, CWnd& owner);

@@ -1,35 +1,16 @@
-// The 開く buttons beside description.txt and config.txt: the side file in the
-// system's text editor. The frontend neither waits for the editor nor watches
-// the file; the status line asks for a reload until the next survey.
-#include <string>
+#include "frontend/editors/text_editor.h"
 
 #include "common/package_layout.h"
 #include "common/paths.h"
-#include "framework/framework.h"
-#include "frontend/frontend_dlg.h"
+#include "frontend/session/refusals.h"
 
-namespace {
-
-const char kPleaseReload[] = "再読込してください";
-
-}  // namespace
-
-// The editor is started on the quoted path whether or not the file exists; a
-// failed start goes unreported, as the status line already asks for a reload.
-void CFrontendDlg::OpenInTextEditor(const char* fileName, CString& status, const char* refusal) {
-    (void)UpdateData(TRUE);
-    if (m_strMusicPath.IsEmpty()) {
-        MessageBox(refusal, kErrorBeforeConversion, MB_OK);
-        return;
+bool OpenInTextEditor(SideFile file, const std::string& musicPath, CWnd& owner) {
+    const bool description = file == SideFile::Description;
+    if (musicPath.empty()) {
+        owner.MessageBox(description ? kChooseSoundFileFirst : kChooseMusicFileFirst, kErrorBeforeConversion, MB_OK);
+        return false;
     }
-    const std::string quotedPath = "\"" + SiblingPath(std::string(m_strMusicPath), fileName) + "\"";
-    status = kPleaseReload;
-    UpdateData(FALSE);
-    (void)framework::StartTextEditor(quotedPath);
+    const std::string name = description ? kDescriptionName : kConfigName;
+    (void)framework::StartTextEditor("\"" + SiblingPath(musicPath, name) + "\"");
+    return true;
 }
-
-void CFrontendDlg::OnOpenDescription() {
-    OpenInTextEditor(kDescriptionName, m_strDescriptionStatus, kChooseSoundFileFirst);
-}
-
-void CFrontendDlg::OnOpenConfig() { OpenInTextEditor(kConfigName, m_strConfigStatus, kChooseMusicFileFirst); }

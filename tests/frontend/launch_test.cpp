@@ -1,88 +1,94 @@
-// The packer's command line as the viewer shows it and 変換 starts it, and the
-// refusals that keep a conversion from starting.
-#include <cstdio>
+// The packer's command line built from a session, the refusals that keep a
+// conversion from starting, and the main dialog's 変換 starting exactly what
+// its viewer shows.
 #include <string>
 
-#include "tests/frontend/frontend_session.h"
+#include "frontend/packer_launch.h"
+#include "tests/frontend/frontend_fixture.h"
 
 namespace {
 
 using Launch = FrontendTest;
 
-TEST_F(Launch, StartsExactlyTheCommandTheViewerShows) {
-    // The song lies in a folder of its own, {S} (empty: started without one), with a
-    // config.txt that defines clips 1 and 3 if `clips`. {P} is the packer's path.
-    struct Row { const char* name; const char* song; Bytes track; bool clips; void (*play)(CFrontendDlg&); std::string command; };
-    const auto nothing = [](CFrontendDlg&) {};
-    const std::string song = "\"{P}\" \"{S}song.3g2\" -o:\"{S}song.kmf\" -mode:";
+std::string Joined(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& arg : args) line += arg + " ";
+    return line;
+}
+
+TEST_F(Launch, TheCommandLineCarriesTheSessionAndTheInputs) {
+    const PackageInputs song{"D:\\m\\ソング.3g2", "D:\\m\\ソング.kmf", false, false};
+    const std::string start = "\"C:\\T\\tessaryn.exe\" \"D:\\m\\ソング.3g2\" -o:\"D:\\m\\ソング.kmf\" -mode:";
+    struct Row { const char* what; PackageInputs inputs; void (*set)(FrontendSession&); std::string command; };
     const Row rows[] = {
-        {"a plain song", "song.3g2", Track(48000), false, nothing, song + "23 -chkufr "},
-        {"both options ticked", "song.3g2", Track(49152, {{8}}), false, nothing, song + "63 -chkufr "},
-        {"rate camouflage alone", "song.3g2", Track(49152, {{8}}), false,
-         [](CFrontendDlg& dlg) { headless::ClickCheckBox(dlg, IDC_REFRAGMENT); }, song + "55 -chkufr "},
-        {"re-fragmenting alone", "song.3g2", Track(49152, {{8}}), false,
-         [](CFrontendDlg& dlg) { headless::ClickCheckBox(dlg, IDC_RATE_CAMOUFLAGE); }, song + "31 -chkufr "},
-        {"no images, a typed folder, clips from config.txt", "ソング.3g2", Track(48000), true,
-         [](CFrontendDlg& dlg) {
-             headless::Click(dlg, IDC_JACKET_NONE);
-             headless::Click(dlg, IDC_WALLPAPER_NONE);
-             headless::TypeText(dlg, IDC_OUTPUT_PATH, "D:\\out\\");
-             g_strClipName[0] = "say \"hi\"";
+        {"a plain song", song, [](FrontendSession&) {}, start + "23 "},
+        {"both options ticked", {song.musicPath, song.outputPath, true, true}, [](FrontendSession&) {}, start + "63 "},
+        {"re-fragmenting alone", {song.musicPath, song.outputPath, true, false}, [](FrontendSession&) {}, start + "31 "},
+        {"rate camouflage alone", {song.musicPath, song.outputPath, false, true}, [](FrontendSession&) {}, start + "55 "},
+        {"no images, a folder as output, clips 1 and 3, the free clip", {song.musicPath, "D:\\out\\", false, false},
+         [](FrontendSession& s) {
+             s.jacketPath = s.wallpaperPath = kNoImage;
+             s.clipEnabled = {true, false, true};
+             s.clipName = {"say \"hi\"", "unused", ""};
+             s.freeClip = true;
          },
-         "\"{P}\" \"{S}ソング.3g2\" -o:\"D:\\out\\\\\" -mode:23 -jct:\" \" -wall:\" \" -chku1:\"say \\\"hi\\\"\" "
-         "-chku3:\"\" -chkufr "},
-        {"no song", "", {}, false, nothing, "\"{P}\" \"\" -o:\"\" -mode:23 "},
+         "\"C:\\T\\tessaryn.exe\" \"D:\\m\\ソング.3g2\" -o:\"D:\\out\\\\\" -mode:23 -jct:\" \" -wall:\" \" "
+         "-chku1:\"say \\\"hi\\\"\" -chku3:\"\" -chkufr "},
+        {"chosen images", song, [](FrontendSession& s) { s.jacketPath = "E:\\j.jpg", s.wallpaperPath = "w.jpg"; },
+         start + "23 -jct:\"E:\\j.jpg\" -wall:\"w.jpg\" "},
+        {"no song", {}, [](FrontendSession&) {}, "\"C:\\T\\tessaryn.exe\" \"\" -o:\"\" -mode:23 "},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Fresh();
-        testkit::TempFolder songs;
-        if (*row.song) Write(songs / row.song, row.track);
-        if (row.clips) Write(songs / "config.txt", "KDDIMU01\r\n\r\n\r\n1.000,2.000\r\n\r\n3.000,4.000\r\n");
-        const std::string command = Replaced(Replaced(row.command, "{P}", Program("tessaryn.exe")), "{S}", songs / "");
-        Start(*row.song ? "\"" + songs / row.song + "\"" : "", [&](CFrontendDlg& dlg) {
-            row.play(dlg);
-            EXPECT_EQ(ShownCommand(dlg), command);
-            headless::Click(dlg, IDC_CONVERT);
-        });
-        std::string started;
-        for (const auto& process : headless::StartedProcesses()) started += process.program + " < " + process.commandLine;
-        EXPECT_EQ(started, *row.song ? Program("tessaryn.exe") + " < " + command : "");
+        FrontendSession session;
+        session.packer.path = "C:\\T\\tessaryn.exe";
+        row.set(session);
+        EXPECT_EQ(Joined(BuildCommandArgs(session, row.inputs)), row.command) << row.what;
     }
 }
 
-TEST_F(Launch, RefusesWithoutASongAUsablePackerOrAPathThatFits) {
-    std::string longest;  // as many characters as the output path's box lets in: 3072 bytes
-    for (int i = 0; i < 1536; ++i) longest += "ソ";
+TEST_F(Launch, RefusesWithoutASongOrAUsablePacker) {
     const std::string error = "変換開始前のエラー | ";
-    // packer null: no packer file; typed: into the output path first
-    struct Row { bool song; const char* packer; std::string typed; int button; std::string shown; };
+    struct Row { const char* song; PackerState state; std::string shown; };
     const Row rows[] = {
-        {false, "Tessaryn (20051110)", "", IDC_CONVERT, error + "ファイルを選択してください"},
-        {true, nullptr, "", IDC_CONVERT, error + "Tessarynを認識できません"},
-        {true, "Tessaryn (21051110)", "", IDC_CONVERT, error + "Tessarynを認識できません"},
-        {true, "Tessaryn (20051011)", "", IDC_CONVERT,
-         error + "古いバージョンのTessarynを認識しました\n最新のTessarynを入手してください"},
-        {false, "Tessaryn (20051110)", "", IDC_JACKET_BROWSE, error + "最初に音源ファイルを選択してください"},
-        {false, "Tessaryn (20051110)", "", IDC_WALLPAPER_BROWSE, error + "最初に音源ファイルを選択してください"},
-        {true, "Tessaryn (20051110)", longest, IDC_CONVERT, "frontend | 1536 文字以内で入力してください。"},
+        {"", PackerState::Usable, error + "ファイルを選択してください"},
+        {"song.3g2", PackerState::NotRecognised, error + "Tessarynを認識できません"},
+        {"song.3g2", PackerState::TooOld, error + "古いバージョンのTessarynを認識しました\n最新のTessarynを入手してください"},
+        {"song.3g2", PackerState::Usable, ""},
     };
-    Write(Song("song.3g2"), Track(64000));
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.shown);
         Fresh();
-        row.packer ? WritePacker(row.packer) : void(std::remove(Program("tessaryn.exe").c_str()));
-        Start(row.song ? Song("song.3g2") : "", [&](CFrontendDlg& dlg) {
-            if (!row.typed.empty()) headless::TypeText(dlg, IDC_OUTPUT_PATH, row.typed);
-            headless::Click(dlg, row.button);
-            if (!row.typed.empty()) {
-                EXPECT_EQ(headless::FocusedControl(dlg), IDC_OUTPUT_PATH);
-            }
-        });
-        EXPECT_EQ(Messages(), std::vector<std::string>{row.shown});
-        EXPECT_TRUE(headless::StartedProcesses().empty());
-        EXPECT_TRUE(headless::FileDialogs().empty());
+        FrontendSession session;
+        session.packer.path = "tessaryn.exe";
+        session.packer.state = row.state;
+        Convert(session, {row.song, "out.kmf", false, false}, owner_);
+        const std::vector<std::string> messages = Messages();
+        EXPECT_EQ(messages.empty() ? "" : messages[0], row.shown);
+        EXPECT_EQ(headless::StartedProcesses().size(), row.shown.empty() ? 1u : 0u) << row.shown;
     }
+}
+
+// Through the dialog: the packer found beside the program, the options the
+// song calls for, the clips config.txt defines (with the empty names of a new
+// start) and the free clip of a new song. An output path too long for its box
+// is refused before anything starts.
+TEST_F(Launch, ConvertStartsExactlyTheCommandTheViewerShows) {
+    Write(Song("song.3g2"), Track(49152, {{8}}));
+    Write(Song("config.txt"), "KDDIMU01\r\n\r\n\r\n1.000,2.000\r\n\r\n3.000,4.000\r\n");
+    std::string shown, longest;  // as many characters as the output path's box lets in: 3072 bytes
+    for (int i = 0; i < 1536; ++i) longest += "ソ";
+    StartWithSong("song.3g2", [&](CFrontendDlg& dlg) {
+        shown = ShownCommand(dlg);
+        headless::Click(dlg, IDC_CONVERT);
+        headless::TypeText(dlg, IDC_OUTPUT_PATH, longest);
+        headless::Click(dlg, IDC_CONVERT);
+        EXPECT_EQ(headless::FocusedControl(dlg), IDC_OUTPUT_PATH);
+    });
+    EXPECT_EQ(shown, "\"" + Program("tessaryn.exe") + "\" \"" + Song("song.3g2") + "\" -o:\"" + Song("song.kmf") +
+                         "\" -mode:63 -chku1:\"\" -chku3:\"\" -chkufr ");
+    ASSERT_EQ(headless::StartedProcesses().size(), 1u);
+    EXPECT_EQ(headless::StartedProcesses()[0].program + " < " + headless::StartedProcesses()[0].commandLine,
+              Program("tessaryn.exe") + " < " + shown);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"frontend | 1536 文字以内で入力してください。"});
 }
 
 }  // namespace

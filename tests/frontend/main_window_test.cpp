@@ -1,10 +1,11 @@
-// The main window as a user meets it: starting with a song on the command line
-// (and the damaged-file warning), the window menu and icon, the statuses and
-// expected size the survey shows, 再読込, and the option boxes a song calls for.
+// The main dialog itself: started with a song on the command line (and the
+// damaged-file warning), its window menu and icon, and the survey shown. The
+// survey's own findings are tested by calling it with a session.
 #include <cstdio>
 #include <string>
 
-#include "tests/frontend/frontend_session.h"
+#include "frontend/survey.h"
+#include "tests/frontend/frontend_fixture.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ TEST_F(StartUp, TakesTheRawCommandLineWholeAsTheSong) {
     const auto inSongs = [this](const std::string& text) { return Replaced(text, "{S}/", Song("")); };
     for (const Row& row : rows) {
         Start(inSongs(row.commandLine), [&](CFrontendDlg& dlg) {
-            EXPECT_EQ(Text(dlg, IDC_MUSIC_PATH) + " | " + Text(dlg, IDC_OUTPUT_PATH),
-                      inSongs(row.music + " | " + row.output))
+            EXPECT_EQ(Text(dlg, IDC_MUSIC_PATH) + " | " + Text(dlg, IDC_OUTPUT_PATH), inSongs(row.music + " | " + row.output))
                 << row.commandLine;
         });
     }
@@ -38,9 +38,8 @@ TEST_F(StartUp, TakesTheRawCommandLineWholeAsTheSong) {
 }
 
 // The window menu's entry and the icons, the minimized icon painted in the
-// middle of the client area; the clip names start empty.
+// middle of the client area.
 TEST_F(StartUp, TheWindowMenuAndTheIcon) {
-    for (CString& name : g_strClipName) name = "from before";
     const HICON icon = framework::LoadIconResource(IDR_MAINFRAME);
     Start("", [&](CFrontendDlg& dlg) {
         const auto menu = headless::SystemMenuItems(dlg);
@@ -61,7 +60,6 @@ TEST_F(StartUp, TheWindowMenuAndTheIcon) {
         EXPECT_EQ(drawn.icon, icon);
         EXPECT_EQ(headless::DefaultProcessed().back().message, WM_ICONERASEBKGND);
     });
-    for (const CString& name : g_strClipName) EXPECT_EQ(name, "");
     headless::SetStringTable({});
     Start("", [](CFrontendDlg& dlg) { EXPECT_TRUE(headless::SystemMenuItems(dlg).empty()) << "no menu string"; });
 }
@@ -69,12 +67,9 @@ TEST_F(StartUp, TheWindowMenuAndTheIcon) {
 using Survey = FrontendTest;
 
 // The statuses of config.txt, the jacket, description.txt and the wallpaper, and the expected size.
-std::string Statuses(const CFrontendDlg& dlg) {
-    std::string shown;
-    for (int id : {IDC_CONFIG_STATUS, IDC_JACKET_STATUS, IDC_DESCRIPTION_STATUS, IDC_WALLPAPER_STATUS}) {
-        shown += headless::ControlText(dlg, id) + "|";
-    }
-    return shown + headless::ControlText(dlg, IDC_EXPECTED_SIZE);
+std::string Statuses(const SurveyResult& found) {
+    return found.configStatus + "|" + found.jacketStatus + "|" + found.descriptionStatus + "|" + found.wallpaperStatus +
+           "|" + found.expectedSize;
 }
 
 TEST_F(Survey, ShowsEachSideFileAndTheExpectedSize) {
@@ -95,13 +90,41 @@ TEST_F(Survey, ShowsEachSideFileAndTheExpectedSize) {
          "あり|0ﾊﾞｲﾄ 0x0|なし|なし|294KB(予想)"},
     };
     Bytes song = Track(64000);
-    song = song + probe_inputs::filler(300000 - song.size());
+    song.resize(300000);  // zero bytes after the last box, where the probe's walk ends
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
         testkit::TempFolder songs;
         Write(songs / "song.3g2", song);
         for (const auto& [name, bytes] : row.sideFiles) Write(songs / name, bytes);
-        Start(songs / "song.3g2", [&](CFrontendDlg& dlg) { EXPECT_EQ(Statuses(dlg), row.statuses); });
+        EXPECT_EQ(Statuses(::Survey(FrontendSession{}, songs / "song.3g2", false)), row.statuses) << row.name;
+    }
+}
+
+// A reset survey looks at the images beside the song, not the ones chosen,
+// but only for a song that opens; a missing song still has its side files looked for.
+TEST_F(Survey, AResetSurveyForgetsTheChoicesOfASongThatOpens) {
+    Write(Song("song.3g2"), Track(64000));
+    Write(Song("jacket.jpg"), Jpeg(96, 96, 1000));
+    Write(Song("config.txt"), "KDDIMU01\r\n\r\n\r\n\r\n001.000,002.000\r\n");
+    // session: clip flags, free clip, a wallpaper chosen, the song's timescale
+    struct Row { const char* song; NextStep step; const char* statuses; const char* session; };
+    const Row rows[] = {
+        {"song.3g2", NextStep::Survey, "あり|なし|なし|1000ﾊﾞｲﾄ 96x96|5KB(予想)", "010 0 1 48000"},
+        {"song.3g2", NextStep::ResetSurvey, "あり|1000ﾊﾞｲﾄ 96x96|なし|なし|5KB(予想)", "010 1 0 48000"},
+        {"song.3g2", NextStep::SurveyKeepingClips, "あり|なし|なし|1000ﾊﾞｲﾄ 96x96|5KB(予想)", "111 0 1 48000"},
+        {"gone.3g2", NextStep::ResetSurvey, "あり|なし|なし|1000ﾊﾞｲﾄ 96x96|4KB(予想)", "010 0 1 0"},
+    };
+    for (const Row& row : rows) {
+        FrontendSession session;
+        session.jacketPath = kNoImage;
+        session.wallpaperPath = Song("jacket.jpg");
+        session.clipEnabled = {true, true, true};
+        const SurveyResult found = ::Survey(session, Song(row.song), row.step == NextStep::ResetSurvey);
+        KeepSurveyFindings(session, found, row.step);
+        std::string kept;
+        for (bool enabled : session.clipEnabled) kept += enabled ? "1" : "0";
+        kept += " " + std::to_string(session.freeClip) + " " + std::to_string(!session.wallpaperPath.empty()) + " " +
+                std::to_string(session.musicInfo.timescale);
+        EXPECT_EQ(Statuses(found) + " " + kept, std::string(row.statuses) + " " + row.session) << row.song;
     }
 }
 
@@ -115,12 +138,15 @@ TEST_F(Survey, ReloadFollowsTheDiskEvenWhenTheSongIsGone) {
         EXPECT_EQ(Text(dlg, IDC_DESCRIPTION_STATUS) + Text(dlg, IDC_CONFIG_STATUS), "なし自動生成");
         headless::Click(dlg, IDC_RELOAD);
         EXPECT_EQ(Text(dlg, IDC_DESCRIPTION_STATUS) + Text(dlg, IDC_CONFIG_STATUS), "ありあり");
-        EXPECT_EQ(std::vector<int>(g_bClipEnabled, g_bClipEnabled + 3), (std::vector<int>{0, 1, 0}));
+        EXPECT_NE(ShownCommand(dlg).find(" -chku2:\"\" -chkufr "), std::string::npos) << "the clip config.txt defines";
         std::remove(Song("song.3g2").c_str());
         headless::Click(dlg, IDC_RELOAD);
         EXPECT_EQ(Text(dlg, IDC_MUSIC_PATH) + "|" + Text(dlg, IDC_DESCRIPTION_STATUS), "|あり");
         headless::Click(dlg, IDC_RELOAD);
-        EXPECT_EQ(Statuses(dlg), "||||");
+        std::string statuses;
+        for (int id : {IDC_CONFIG_STATUS, IDC_JACKET_STATUS, IDC_DESCRIPTION_STATUS, IDC_WALLPAPER_STATUS, IDC_EXPECTED_SIZE})
+            statuses += Text(dlg, id) + "|";
+        EXPECT_EQ(statuses, "|||||");
         EXPECT_EQ(Text(dlg, IDC_LENGTH) + " " + Text(dlg, IDC_RATE), "0:00.06 64000bps, 48000Hz") << "kept";
         EXPECT_EQ(headless::ControlCheck(dlg, IDC_REFRAGMENT), BST_CHECKED) << "kept";
     });
@@ -151,8 +177,7 @@ TEST_F(Survey, OffersTheOptionsTheSongCallsForAndTicksThemOnlyForANewSong) {
             EXPECT_EQ(Option(dlg, IDC_RATE_CAMOUFLAGE), row.camouflageAfterClickAndReload);
             Write(Song("song.3g2"), Track(48000));  // the options go away, and their ticks with them
             headless::Click(dlg, IDC_RELOAD);
-            EXPECT_EQ(Option(dlg, IDC_REFRAGMENT) + ", " + Option(dlg, IDC_RATE_CAMOUFLAGE),
-                      "not offered, not offered");
+            EXPECT_EQ(Option(dlg, IDC_REFRAGMENT) + ", " + Option(dlg, IDC_RATE_CAMOUFLAGE), "not offered, not offered");
         });
     }
 }

@@ -1,6 +1,7 @@
-// The music probe on files of our own making: well-formed ones laid out the ways
-// real tracks are, and truncated, wrapping and malformed ones that must end the
-// walk without hanging or reading past the bytes a read delivered.
+// The survey's probes on files of our own making: music files from the test
+// kit's track builder, laid out the ways real tracks are and then truncated,
+// wrapped and malformed (the walk must end without reading past the bytes a
+// read delivered), ffmpeg's own tracks with ffprobe as the judge, and images.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,151 +9,163 @@
 #include <string>
 #include <vector>
 
-#include "frontend/music_probe.h"
-#include "tests/frontend/probe_inputs.h"
+#include "frontend/probes/jpeg_probe.h"
+#include "frontend/probes/music_probe.h"
+#include "tests/frontend/jpeg_bytes.h"
 #include "tests/tools/testkit.h"
 
 namespace {
 
-using namespace probe_inputs;
+using jpeg_bytes::operator+;
+using testkit::Bytes;
 
 // A probe's result and every field it found, in one line.
-std::string described(int result, const MusicInfo& i) {
-    return std::to_string(result) + ": delta " + std::to_string(i.sampleDelta) + ", samples " +
+std::string Described(bool mayBeDamaged, const MusicInfo& i) {
+    return std::string(mayBeDamaged ? "damaged" : "ok") + ": delta " + std::to_string(i.sampleDelta) + ", samples " +
            std::to_string(i.sampleCount) + ", bitrate " + std::to_string(i.avgBitrate) + ", timescale " +
            std::to_string(i.timescale) + ", fragmented " + std::to_string(i.fragmented) + ", length " +
            std::to_string(i.duration);
 }
 
-std::string probed(const Bytes& bytes) {
+std::string Probed(const Bytes& bytes) {
     framework::MemoryFile file(bytes);
-    MusicInfo info;
-    info.sampleCount = 99;  // every field starts over
-    const int result = ProbeMusicFile(file, info);
-    return described(result, info);
+    const MusicProbe probe = ProbeMusicFile(file);
+    return Described(probe.mayBeDamaged, probe.info);
 }
 
-std::size_t offsetOf(const Bytes& bytes, const char* type) {
-    return std::size_t(std::search(bytes.begin(), bytes.end(), type, type + 4) - bytes.begin());
+// A track of our builder at 48000 Hz declaring 32000 bit/s: `samples` of 1024
+// in the movie box (the last one `lastDelta` long when not 0), then fragments.
+Bytes Built(uint32_t samples, const std::vector<std::vector<uint32_t>>& fragments = {}, uint32_t lastDelta = 0,
+            const Bytes& esds = {}) {
+    testkit::TrackLayout layout;
+    layout.moovSamples = samples;
+    layout.fragments = fragments;
+    layout.lastDelta = lastDelta;
+    layout.esds = esds;
+    return testkit::buildTrack(testkit::fakeFrames(48000, testkit::samplesUsed(layout)), layout);
 }
 
-Bytes firstBytes(const Bytes& bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(count)); }
-
-Bytes withU32(Bytes bytes, std::size_t at, uint32_t value) {
+Bytes Header(uint32_t size, const char* type) {
+    return {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), uint8_t(type[0]),
+            uint8_t(type[1]), uint8_t(type[2]), uint8_t(type[3])};
+}
+Bytes Box(const char* type, std::size_t payload) { return Header(uint32_t(8 + payload), type) + Bytes(payload); }
+Bytes Part(const Bytes& bytes, std::size_t from, std::size_t to) { return Bytes(bytes.begin() + long(from), bytes.begin() + long(to)); }
+Bytes WithU32(Bytes bytes, std::size_t at, uint32_t value) {
     testkit::putU32(bytes, at, value);
     return bytes;
 }
+std::size_t At(const Bytes& track, const char* path) { return testkit::findBox(track, path).at; }
 
-// A movie box whose single stts entry ends `tableEnd` bytes after the start of the box.
-Bytes movieWithTimingEndingAt(std::size_t tableEnd) {
-    Movie movie;
-    movie.fillerBeforeTiming = tableEnd - (offsetOf(moov(Movie{}), "stts") + 12 + 8);
-    return ftyp() + moov(movie) + mdat(100);
+// `bytes` inserted at `at` in the movie box, every box around them grown to hold them.
+Bytes Inserted(Bytes track, std::size_t at, const Bytes& bytes) {
+    std::vector<testkit::Box> around;
+    for (const char* path : {"moov", "moov/trak", "moov/trak/mdia", "moov/trak/mdia/mdhd", "moov/trak/mdia/minf",
+                             "moov/trak/mdia/minf/stbl"}) {
+        around.push_back(testkit::findBox(track, path));
+    }
+    for (const testkit::Box& box : around) {
+        if (box.at < at && at < box.end()) testkit::putU32(track, box.at, uint32_t(box.size + bytes.size()));
+    }
+    track.insert(track.begin() + long(at), bytes.begin(), bytes.end());
+    return track;
 }
-
-// An mdat that makes the next box start at `position` (behind the 24-byte ftyp).
-Bytes mdatUpTo(std::size_t position) { return mdat(position - 24 - 8); }
 
 TEST(MusicProbe, FindsWhatTheFileHolds) {
-    const MusicInfo movieOnly{1024, 1, 64000, 48000, 0, 1024};
-    const MusicInfo none{};
-    Movie padded, version1, multi, empty, huge, unnamed;
-    padded.paddedLengths = true;
-    version1.mdhdVersion = 1;
-    multi.timing = {{2, 1024}, {3, 2048}, {5, 512}};
-    empty.timing = {};
-    huge.timing = {{0xFFFFFFFF, 1}, {5, 1}};
-    unnamed.handler = nullptr;
-    unnamed.timing = multi.timing;
-    const Bytes multiFile = ftyp() + moov(multi);
-    const std::size_t multiTiming = offsetOf(multiFile, "stts");
-    Movie movie;
-    testkit::TrackLayout fragmented;  // a track of the test kit's builder
-    fragmented.moovSamples = 1;
-    fragmented.fragments = {{1000}, {600, 400}, {1000}};
-    const Bytes bigMoof = moof({20000, 7});  // the second run lies past the first 64 KiB of the body
-    const std::size_t bitrateAt = 24 + offsetOf(moov(movie), "esds") + 24;  // in the file, behind ftyp
+    const Bytes movie = Built(1);  // ftyp (24 bytes), moov, mdat
+    const Bytes ftyp = Part(movie, 0, 24), afterFtyp = Part(movie, 24, movie.size());
+    const Bytes fragmented = Built(1, {{1000}});
+    const Bytes fragment = Part(fragmented, At(fragmented, "moof"), fragmented.size());
+    const Bytes mixed = Built(10, {}, 512);  // stts entries 9 x 1024 and 1 x 512
+    const testkit::Box timing = testkit::findBox(mixed, "moov/trak/mdia/minf/stbl/stts");
+    const std::size_t stts = timing.at;
+    const std::size_t mdhd = At(movie, "moov/trak/mdia/mdhd");
+    Bytes mdhdVersion1 = Inserted(movie, mdhd + 12, Bytes(8));  // 64-bit creation and modification times
+    mdhdVersion1[mdhd + 8] = 1;
+    Bytes unnamed = mixed;  // a handler that is not soun: the track is found by its boxes' names
+    testkit::putU32(unnamed, At(unnamed, "moov/trak/mdia/hdlr") + 16, 0x78787878);
+    const auto timingEndingAt = [&](std::size_t end) {  // stts ending `end` bytes into the movie box
+        const std::size_t moov = At(mixed, "moov");
+        return Inserted(mixed, stts, Box("free", end - (timing.end() - moov) - 8));
+    };
+    const Bytes oneByteLengths = {0x03, 25, 0, 1, 0, 0x04, 17, 0x40, 0x15, 0, 3, 0, 0, 1, 0xF4, 0, 0, 0, 0x7D, 0,
+                                  0x05, 2, 0x11, 0x90, 0x06, 1, 0x02};
+    const std::size_t bitrate = At(movie, "moov/trak/mdia/minf/stbl/stsd/mp4a/esds") + 34;
+    const MusicInfo movieOnly{1024, 1, 32000, 48000, false, 1024}, none{};
+    const MusicInfo firstEntry{1024, 9, 32000, 48000, false, 9 * 1024};
 
-    struct Case { const char* what; Bytes file; int result; MusicInfo info; };
+    struct Case { const char* what; Bytes file; bool damaged; MusicInfo info; };
     const Case cases[] = {
-        // One sample of 1024 in the movie box and three fragments of 1000.
-        {"the worked example", ftyp() + moov(movie) + mdat(300) + fragment(1000) + fragment(1000) + fragment(1000), 0,
-         {1024, 3001, 64000, 48000, 1, 3001 * 1024}},
-        {"the builder's fragments, one with two runs", testkit::buildTrack(testkit::fakeFrames(48000, 3001), fragmented), 0,
-         {1024, 3001, 32000, 48000, 1, 3001 * 1024}},
-        {"an empty file", {}, 0, none},
-        {"one byte", {0}, 1, none},
-        {"seven bytes of an ftyp header", firstBytes(ftyp(), 7), 1, none},
-        {"an ftyp header alone", header(8, "ftyp"), 1, none},
-        {"a first box that is not ftyp", moov(movie) + ftyp(), 1, none},
-        {"no movie box", ftyp() + mdat(100), 1, none},
-        {"ftyp whose size is below 8", header(7, "ftyp") + moov(movie), 1, none},
-        // Sizes that would wrap or lead back (0xFFFFFFE8 from position 24 is ftyp again) end the walk.
-        {"a size leading back to ftyp", ftyp() + header(0xFFFFFFE8, "free") + moov(movie), 1, none},
-        {"a size past 2 GiB", ftyp() + header(0x80000008, "free") + moov(movie), 1, none},
-        {"a size of 0 before moov", ftyp() + header(0, "free") + moov(movie), 1, none},
-        {"a size of 1 before moov", ftyp() + header(1, "mdat") + zeros(8) + moov(movie), 1, none},
-        {"a size of 7 before moov", ftyp() + header(7, "free") + moov(movie), 1, none},
-        {"leading back after moov", ftyp() + moov(movie) + header(0xFFFFFFE8, "free") + fragment(1000), 0, movieOnly},
-        {"past 2 GiB after moov", ftyp() + moov(movie) + header(0x80000008, "free") + fragment(1000), 0, movieOnly},
-        {"a size of 0 after moov", ftyp() + moov(movie) + header(0, "free") + fragment(1000), 0, movieOnly},
-        {"moov after an mdat of several windows", ftyp() + mdat(200000) + moov(movie), 0, movieOnly},
-        {"moov header across the 64 KiB mark", ftyp() + mdatUpTo(65532) + moov(movie), 0, movieOnly},
-        {"moov just before the 64 KiB mark", ftyp() + mdatUpTo(65500) + moov(movie), 0, movieOnly},
-        {"a box header across the 64 KiB mark", ftyp() + mdatUpTo(65534) + filler(100) + moov(movie), 0, movieOnly},
-        {"timing ending 64 KiB into moov", movieWithTimingEndingAt(65536), 0, movieOnly},
-        {"timing ending past 64 KiB into moov", movieWithTimingEndingAt(65537), 0, {0, 0, 64000, 48000, 0, 0}},
-        {"cut inside the bitrate", firstBytes(ftyp() + moov(movie), bitrateAt + 2), 0, {0, 0, 0, 48000, 0, 0}},
-        {"descriptor lengths padded with 0x80", ftyp() + moov(padded), 0, movieOnly},
-        {"mdhd of version 1", ftyp() + moov(version1), 0, movieOnly},
+        // One sample of 1024 in the movie box, then fragments of 1000, one of them in two runs.
+        {"the worked example", Built(1, {{1000}, {600, 400}, {1000}}), false, {1024, 3001, 32000, 48000, true, 3001 * 1024}},
+        {"an empty file", {}, false, none},
+        {"one byte", {0}, true, none},
+        {"an ftyp header alone", Header(8, "ftyp"), true, none},
+        {"a first box that is not ftyp", afterFtyp + ftyp, true, none},
+        {"no movie box", ftyp + Box("mdat", 100), true, none},
+        {"ftyp whose size is below 8", Header(7, "ftyp") + afterFtyp, true, none},
+        // Sizes that would wrap or lead back (0xFFFFFFE8 from position 24 is ftyp again), or are below a
+        // header's (0: to the end, 1: 64-bit), end the walk.
+        {"a size leading back to ftyp", ftyp + Header(0xFFFFFFE8, "free") + afterFtyp, true, none},
+        {"a size of 1 before moov", ftyp + Header(1, "mdat") + Bytes(8) + afterFtyp, true, none},
+        {"a size of 7 before moov", ftyp + Header(7, "free") + afterFtyp, true, none},
+        {"leading back after moov", movie + Header(0xFFFFFFE8, "free") + fragment, false, movieOnly},
+        {"a size of 0 after moov", movie + Header(0, "free") + fragment, false, movieOnly},
+        {"moov after an mdat of several windows", ftyp + Box("mdat", 200000) + afterFtyp, false, movieOnly},
+        {"moov header across the 64 KiB mark", ftyp + Box("mdat", 65532 - 32) + afterFtyp, false, movieOnly},
+        {"moov just before the 64 KiB mark", ftyp + Box("mdat", 65500 - 32) + afterFtyp, false, movieOnly},
+        {"a box header across the 64 KiB mark", ftyp + Box("mdat", 65534 - 32) + Box("free", 92) + afterFtyp, false, movieOnly},
+        {"timing ending 64 KiB into moov", timingEndingAt(65536), false, {1024, 10, 32000, 48000, false, 9728}},
+        {"timing ending past 64 KiB into moov", timingEndingAt(65537), false, firstEntry},
+        {"cut inside the bitrate", Part(movie, 0, bitrate + 2), false, {0, 0, 0, 48000, false, 0}},
+        {"descriptor lengths in one byte", Built(1, {}, 0, oneByteLengths), false, movieOnly},
+        {"mdhd of version 1", mdhdVersion1, false, movieOnly},
         // The sample-time table: the length is count x delta of every entry when
         // the table fits, else its first entry's.
-        {"stts entries of mixed deltas", multiFile, 0, {1024, 10, 64000, 48000, 0, 2 * 1024 + 3 * 2048 + 5 * 512}},
-        {"the same without a track handler (found by name)", ftyp() + moov(unnamed), 0, {1024, 10, 64000, 48000, 0, 10752}},
-        {"an stts cut in its second entry", firstBytes(multiFile, multiTiming + 24), 0, {1024, 2, 64000, 48000, 0, 2048}},
-        {"an stts of 0xFFFFFFFF entries", withU32(multiFile, multiTiming + 8, 0xFFFFFFFF), 0, {1024, 2, 64000, 48000, 0, 2048}},
-        {"an stts of one entry too many", withU32(multiFile, multiTiming + 8, 4), 0, {1024, 2, 64000, 48000, 0, 2048}},
-        {"an stts without entries", ftyp() + moov(empty) + fragment(1000), 0, {0, 1000, 64000, 48000, 1, 0}},
-        {"counts past 32 bits", ftyp() + moov(huge) + fragment(1000), 0,
-         {1, 0xFFFFFFFF, 64000, 48000, 1, 0xFFFFFFFFull + 5 + 1000}},
-        {"a moof over 64 KiB", ftyp() + moov(movie) + bigMoof + fragment(1000), 0, {1024, 21001, 64000, 48000, 1, 21001 * 1024}},
-        {"a moof of size 4", ftyp() + moov(movie) + header(4, "moof") + fragment(1000), 0, {1024, 1, 64000, 48000, 1, 1024}},
-        {"moov whose size is 0 (to the end)", ftyp() + header(0, "moov") + moov(movie), 0, movieOnly},
+        {"stts entries of mixed deltas", mixed, false, {1024, 10, 32000, 48000, false, 9 * 1024 + 512}},
+        {"the same without a sound handler (found by name)", unnamed, false, {1024, 10, 32000, 48000, false, 9728}},
+        {"an stts cut in its second entry", Part(mixed, 0, stts + 28), false, firstEntry},
+        {"an stts of 0xFFFFFFFF entries", WithU32(mixed, stts + 12, 0xFFFFFFFF), false, firstEntry},
+        {"an stts of one entry too many", WithU32(mixed, stts + 12, 3), false, firstEntry},
+        {"an stts without entries", Built(0, {{1000}}), false, {0, 1000, 32000, 48000, true, 0}},
+        {"counts past 32 bits", WithU32(Built(10, {{1000}}, 512), stts + 16, 0xFFFFFFFF), false,
+         {1024, 0xFFFFFFFF, 32000, 48000, true, 0xFFFFFFFFull * 1024 + 512 + 1000 * 1024}},
+        {"a moof over 64 KiB", Built(1, {{20000, 7}, {1000}}), false, {1024, 21001, 32000, 48000, true, 21001 * 1024}},
+        {"a moof of size 4", movie + Header(4, "moof") + fragment, false, {1024, 1, 32000, 48000, true, 1024}},
+        {"moov whose size is 0 (to the end)", ftyp + Header(0, "moov") + afterFtyp, false, movieOnly},
     };
     for (const Case& c : cases) {
-        const std::string found = probed(c.file);
-        EXPECT_EQ(found, described(c.result, c.info)) << c.what;
-        EXPECT_EQ(probed(c.file), found) << c.what << ": a second probe differs";
+        const std::string found = Probed(c.file);
+        EXPECT_EQ(found, Described(c.damaged, c.info)) << c.what;
+        EXPECT_EQ(Probed(c.file), found) << c.what << ": a second probe differs";
     }
 }
 
-TEST(MusicProbe, PresentsRateAndLengthAndKeepsWholeSeconds) {
-    struct Case { MusicInfo info; const char* rate; const char* length; uint32_t countAfter; };
+TEST(MusicProbe, PresentsRateAndLengthAndWholeSeconds) {
+    struct Case { MusicInfo info; const char* rate; const char* length; uint32_t seconds; };
     const Case cases[] = {
-        {{1024, 3001, 64000, 48000, 1, 3073024}, "64000bps, 48000Hz", "1:04.02", 64},
-        {{1024, 3001, 64000, 0, 1, 3073024}, "64000bps, 0Hz", "", 3001},  // no timescale: the count stays
-        {{1024, 0, 0, 48000, 0, 0}, "0bps, 48000Hz", "0:00.00", 0},
-        {{1, 47999, 128000, 48000, 0, 47999}, "128000bps, 48000Hz", "0:00.99", 0},  // hundredths round down
-        {{1024, 2812, 32000, 48000, 0, 2879488}, "32000bps, 48000Hz", "0:59.98", 59},
-        {{1000, 3600, 32000, 1000, 0, 3600000}, "32000bps, 1000Hz", "60:00.00", 3600},
+        {{1024, 3001, 64000, 48000, true, 3073024}, "64000bps, 48000Hz", "1:04.02", 64},
+        {{1024, 3001, 64000, 0, true, 3073024}, "64000bps, 0Hz", "", 3001},  // no timescale: the count stands in
+        {{1024, 0, 0, 48000, false, 0}, "0bps, 48000Hz", "0:00.00", 0},
+        {{1, 47999, 128000, 48000, false, 47999}, "128000bps, 48000Hz", "0:00.99", 0},  // hundredths round down
+        {{1024, 2812, 32000, 48000, false, 2879488}, "32000bps, 48000Hz", "0:59.98", 59},
+        {{1000, 3600, 32000, 1000, false, 3600000}, "32000bps, 1000Hz", "60:00.00", 3600},
         // 5.12e9 ticks: past 32 bits, computed whole.
-        {{1024, 5000000, 48000, 48000, 0, 5120000000}, "48000bps, 48000Hz", "1777:46.66", 106666},
-        {{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 1, 1, 18446744065119617025ull}, "4294967295bps, 1Hz", "307445734418660283:45.00", 0xFFFFFFFF},
+        {{1024, 5000000, 48000, 48000, false, 5120000000}, "48000bps, 48000Hz", "1777:46.66", 106666},
+        {{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 1, true, 18446744065119617025ull}, "4294967295bps, 1Hz",
+         "307445734418660283:45.00", 0xFFFFFFFF},
     };
     for (const Case& c : cases) {
-        MusicInfo info = c.info;
-        const MusicTexts texts = PresentMusicInfo(info);
+        const MusicTexts texts = PresentMusicInfo(c.info);
         EXPECT_EQ(texts.rate, c.rate) << c.length;
         EXPECT_EQ(texts.length, c.length) << c.rate;
-        EXPECT_EQ(info.sampleCount, c.countAfter) << c.length;
+        EXPECT_EQ(PlaySeconds(c.info), c.seconds) << c.length;
     }
 }
-
-// ---- Tracks of ffmpeg's own making, with ffprobe as the judge ----
 
 // The first audio stream's length as the dialog shows it, from ffprobe's
 // duration in the stream's time base (hundredths cut, not rounded).
-std::string ffprobeLength(const std::string& path) {
+std::string FfprobeLength(const std::string& path) {
     const testkit::Ran ran = testkit::run({{"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
                                             "stream=time_base,duration_ts", "-of", "csv=p=0", path}});
     unsigned long long one = 0, timescale = 1, ticks = 0;
@@ -181,10 +194,42 @@ TEST(MusicProbe, FfmpegTracksShowFfprobesLength) {
         ffmpeg.insert(ffmpeg.end(), {"-c:a", "aac", "-b:a", "32k", path});
         ASSERT_EQ(testkit::run({ffmpeg}).exitCode, 0) << path;
         framework::DiskFile file(path);
-        MusicInfo info;
-        ProbeMusicFile(file, info);
+        const MusicInfo info = ProbeMusicFile(file).info;
         EXPECT_EQ(std::to_string(info.timescale), c[0]) << path;
-        EXPECT_EQ(PresentMusicInfo(info).length, ffprobeLength(path)) << path;
+        EXPECT_EQ(PresentMusicInfo(info).length, FfprobeLength(path)) << path;
+    }
+}
+
+TEST(JpegProbe, FindsTheImagesOwnBaselineFrame) {
+    using namespace jpeg_bytes;
+    struct Case { const char* what; Bytes file; const char* size; };
+    // A phone photo: EXIF of 20000 bytes whose thumbnail has a frame header of its
+    // own at file position 11812, where a walk that lost count of the long segment would land.
+    Bytes exif = Bytes{'E', 'x', 'i', 'f', 0, 0} + Bytes(19998 - 6);
+    const Bytes thumbnail = StartOfImage() + FrameHeader(160, 120) + Bytes{0xFF, 0xD9};
+    std::copy(thumbnail.begin(), thumbnail.end(), exif.begin() + (11812 - 6 - 2));
+    const Bytes jfif = Segment(0xE0, Bytes{'J', 'F', 'I', 'F', 0} + Bytes(9));
+    const Bytes quantTable = Segment(0xDB, Bytes(65));
+    const Case cases[] = {
+        {"a baseline image", StartOfImage() + jfif + quantTable + FrameHeader(640, 480) + ImageTail(), "640x480"},
+        {"EXIF holding a thumbnail", StartOfImage() + Segment(0xE1, exif) + quantTable + FrameHeader(4032, 3024) + ImageTail(),
+         "4032x3024"},
+        {"an ICC profile of 60000 bytes", StartOfImage() + Segment(0xE2, Bytes(60000)) + FrameHeader(8, 6), "8x6"},
+        {"a marker across 8 KiB", StartOfImage() + PaddingUpTo(8191) + quantTable + FrameHeader(3, 5), "3x5"},
+        {"a length across 8 KiB", StartOfImage() + PaddingUpTo(8190) + quantTable + FrameHeader(3, 5), "3x5"},
+        {"a frame header across 8 KiB", StartOfImage() + PaddingUpTo(8188) + FrameHeader(1280, 720), "1280x720"},
+        {"the frame header right after the start", StartOfImage() + FrameHeader(1, 2), "1x2"},
+        {"a progressive image", StartOfImage() + jfif + FrameHeader(640, 480, 0xC2) + ImageTail(), "none"},
+        {"not a JPEG", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'} + Bytes(100), "none"},
+        {"a frame header cut short", StartOfImage() + Bytes{0xFF, 0xC0, 0, 17, 8, 1, 0xE0, 2}, "none"},
+        {"a segment running past the end", StartOfImage() + Bytes{0xFF, 0xE1, 0xFF, 0xFF} + FrameHeader(9, 9), "none"},
+        {"one byte", {0xFF}, "none"},
+        {"an empty file", {}, "none"},
+    };
+    for (const Case& c : cases) {
+        framework::MemoryFile file(c.file);
+        const std::optional<ImageSize> size = ProbeJpegSize(file);
+        EXPECT_EQ(size ? std::to_string(size->width) + "x" + std::to_string(size->height) : "none", c.size) << c.what;
     }
 }
 

@@ -1,7 +1,8 @@
-// The frontend started as a user starts it, over the headless backend: the
-// program and its packer in one folder, songs and side files in another, and
-// the main dialog up while a test plays the user. Sources are UTF-8 compiled to
-// CP932, so the texts compared are the bytes the program shows.
+// The frontend over the headless backend: its features called with a session,
+// and the whole program started as a user starts it where the main dialog
+// itself is the subject. The program and its packer lie in one folder, songs
+// and side files in another. Sources are UTF-8 compiled to CP932, so the texts
+// compared are the bytes the program shows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,14 +15,13 @@
 #include "framework/headless/headless.h"
 #include "frontend/frontend_app.h"
 #include "frontend/frontend_dlg.h"
-#include "frontend/program_state.h"
 #include "frontend/resources/resource.h"
-#include "tests/frontend/probe_inputs.h"
+#include "tests/frontend/jpeg_bytes.h"
 #include "tests/tools/testkit.h"
 
 namespace headless = framework::headless;
-using probe_inputs::Bytes;
-using probe_inputs::operator+;
+using jpeg_bytes::Jpeg;
+using testkit::Bytes;
 
 // A track of our builder at 48000 Hz declaring `avgBitrate`: one sample of 1024
 // in the movie box, then one fragment per entry (its runs' sample counts).
@@ -30,16 +30,10 @@ inline Bytes Track(uint32_t avgBitrate, const std::vector<std::vector<uint32_t>>
     layout.moovSamples = 1;
     layout.fragments = fragments;
     Bytes track = testkit::buildTrack(testkit::fakeFrames(48000, testkit::samplesUsed(layout)), layout);
-    const Bytes declared = probe_inputs::u32(128000) + probe_inputs::u32(32000);  // the builder's maximum and average
-    auto at = std::search(track.begin(), track.end(), declared.begin(), declared.end());
+    const Bytes declared = {0, 1, 0xF4, 0, 0, 0, 0x7D, 0};  // the builder's maximum and average: 128000, 32000
+    const auto at = std::search(track.begin(), track.end(), declared.begin(), declared.end());
     testkit::putU32(track, std::size_t(at - track.begin()) + 4, avgBitrate);
     return track;
-}
-
-// A baseline JPEG of `width` x `height`, padded by an APP0 segment to `total` bytes.
-inline Bytes Jpeg(uint16_t width, uint16_t height, std::size_t total = 0) {
-    const Bytes frame = probe_inputs::frameHeader(width, height) + probe_inputs::imageTail();
-    return probe_inputs::startOfImage() + (total ? probe_inputs::paddingUpTo(total - frame.size()) : Bytes{}) + frame;
 }
 
 inline std::string Replaced(std::string text, const std::string& placeholder, const std::string& value) {
@@ -48,16 +42,20 @@ inline std::string Replaced(std::string text, const std::string& placeholder, co
     return text;
 }
 
+inline std::string TextOf(const std::string& path) {
+    const Bytes bytes = testkit::readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 class FrontendTest : public ::testing::Test {
 protected:
     void SetUp() override { Fresh(); }
     void TearDown() override { headless::Reset(); }
 
-    // As before the program's first start: nothing shown or recorded, the
-    // program's values as it loads, its resources, a current packer beside it.
+    // As before the program's first start: nothing shown or recorded, its
+    // resources, a current packer beside it.
     void Fresh() {
         headless::Reset();
-        ResetProgramState();
         headless::SetModulePath(Program("frontend.exe"));
         headless::SetFileVersion({{0, 5, 1018, 0}});
         headless::SetStringTable({{IDS_ABOUTBOX, "Tessaryn のﾊﾞｰｼﾞｮﾝ情報(&A)..."}});
@@ -72,22 +70,34 @@ protected:
         Write(Program("tessaryn.exe"), "MZ" + std::string(200, '\0') + banner + std::string(16, '\0'));
     }
 
-    // Runs the program with its raw command line; `play` runs while the main dialog is up.
+    // Runs the program with its raw command line; `play` runs while the main dialog is up, and must.
     void Start(const std::string& commandLine, const std::function<void(CFrontendDlg&)>& play) {
-        headless::OnDialog(IDD_FRONTEND_DIALOG, [&](CDialog& dlg) { play(static_cast<CFrontendDlg&>(dlg)); });
-        ASSERT_EQ(AfxGetApp(), &theApp);
-        framework::RunApplication(commandLine.c_str());
+        CFrontendApp app;
+        WhileUp(IDD_FRONTEND_DIALOG, [&](CDialog& dlg) { play(static_cast<CFrontendDlg&>(dlg)); },
+                [&] { framework::RunApplication(commandLine.c_str()); });
     }
-    void StartWithSong(const std::string& song, const std::function<void(CFrontendDlg&)>& play) { Start("\"" + Song(song) + "\"", play); }
+    void StartWithSong(const std::string& song, const std::function<void(CFrontendDlg&)>& play) {
+        Start("\"" + Song(song) + "\"", play);
+    }
 
-    static std::string Text(const CFrontendDlg& dlg, int id) { return headless::ControlText(dlg, id); }
+    static std::string Text(const CWnd& dlg, int id) { return headless::ControlText(dlg, id); }
+
+    // Runs `dialog` (a form or the viewer) and `play` while it is up, which must happen.
+    static void WhileUp(UINT dialog, const std::function<void(CDialog&)>& play, const std::function<void()>& open) {
+        bool played = false;
+        headless::OnDialog(dialog, [&](CDialog& shown) {
+            played = true;
+            play(shown);
+        });
+        open();
+        EXPECT_TRUE(played) << "dialog " << dialog << " never came up";
+    }
 
     // Clicks コマンド表示 and reads the viewer.
     static std::string ShownCommand(CFrontendDlg& dlg) {
         std::string shown;
-        headless::OnDialog(IDD_COMMAND_DIALOG,
-                           [&](CDialog& viewer) { shown = headless::ControlText(viewer, IDC_COMMAND); });
-        headless::Click(dlg, IDC_SHOW_COMMAND);
+        WhileUp(IDD_COMMAND_DIALOG, [&](CDialog& viewer) { shown = Text(viewer, IDC_COMMAND); },
+                [&] { headless::Click(dlg, IDC_SHOW_COMMAND); });
         return shown;
     }
 
@@ -97,6 +107,8 @@ protected:
         for (const auto& box : headless::MessageBoxes()) shown.push_back(box.caption + " | " + box.text);
         return shown;
     }
+
+    CWnd owner_;  // what a feature shows its refusals over
 
 private:
     testkit::TempFolder folder_;

@@ -11,12 +11,18 @@ namespace frontend {
 // Connect, send and receive each give up after this long.
 constexpr int kUpdateTimeoutMilliseconds = 15000;
 
-// The outcome of a check. `error` is 0 on success, 1 when the server could not
-// be reached, 2 when its reply is missing or has no header end, 3 when the
-// reply has no version marker. The two versions are the newest ones on
-// success, and the caller's own versions otherwise.
+// How a check ended. The numbers are the ones the About box shows (通信エラー #n).
+enum class UpdateError : long {
+    None = 0,
+    Unreachable = 1,  // the server could not be reached
+    NoReply = 2,      // its reply is missing or has no header end
+    NoVersions = 3,   // the reply has no version marker, or nothing after it
+};
+
+// The outcome of a check. The two versions are the newest ones on success, and
+// the caller's own versions otherwise.
 struct UpdateCheckResult {
-    long error = 0;
+    UpdateError error = UpdateError::None;
     uint32_t newestPacker = 0;
     uint32_t newestFrontend = 0;
 };
@@ -43,9 +49,9 @@ std::string BuildUpdateRequest(const UpdateServer& server, uint32_t packerVersio
 // what ParseUpdateReply reads, so nothing more needs to be read.
 bool UpdateReplyIsComplete(const char* reply, std::size_t size);
 
-// Reads the newest versions out of a reply: 0, 2 or 3 as in UpdateCheckResult.
-// On an error the versions in `result` are left as they were.
-long ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& result);
+// Reads the newest versions out of a reply. On an error the versions in
+// `result` are left as they were.
+UpdateError ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& result);
 
 // The whole exchange with `server` ("host" or "host:port").
 UpdateCheckResult CheckForUpdate(const std::string& server, uint32_t packerVersion, uint32_t frontendVersion,

@@ -16,28 +16,32 @@
 // stts of the movie box).
 struct MusicInfo {
     uint32_t sampleDelta = 0;  // duration of one sample (the first stts entry's), in timescale units
-    uint32_t sampleCount = 0;  // samples of the movie box and of every fragment; whole seconds once presented
+    uint32_t sampleCount = 0;  // samples of the movie box and of every fragment
     uint32_t avgBitrate = 0;   // bit/s, from the esds decoder configuration
     uint32_t timescale = 0;    // the media's units per second (mdhd), shown as the sampling rate
-    uint32_t fragmented = 0;   // 1 when the file has a top-level moof box
+    bool fragmented = false;   // the file has a top-level moof box
     // The length in timescale units: count × delta of every stts entry, each
     // fragment sample as long as sampleDelta, less the start its edit list skips.
     uint64_t duration = 0;
 };
 
-// Fills `info` as far as the file allows (every field starts at 0) and returns
-// 1 when the file may be damaged: its first box is not ftyp, or no top-level
-// moov box comes before the end of the file. An empty file gives 0. The file
-// is read from its start; its position is left wherever the probe stopped.
-int ProbeMusicFile(framework::File& file, MusicInfo& info);
+struct MusicProbe {
+    MusicInfo info;             // as far as the file allows; every field starts at 0
+    bool mayBeDamaged = false;  // its first box is not ftyp, or no top-level moov box comes before the end
+};
+
+// Probes the file from its start (an empty file is not called damaged); its
+// position is left wherever the probe stopped.
+MusicProbe ProbeMusicFile(framework::File& file);
 
 struct MusicTexts {
     std::string rate;    // "64000bps, 48000Hz"
     std::string length;  // "1:04.02" (minutes, seconds, hundredths); empty without a timescale
 };
 
-// The two texts the dialog shows for a probed file, the length from
-// `info.duration`. When the timescale is known, `info.sampleCount` is replaced
-// by the length in whole seconds, which is what the description form later
-// reads from it.
-MusicTexts PresentMusicInfo(MusicInfo& info);
+// The two texts the dialog shows for a probed file, the length from `info.duration`.
+MusicTexts PresentMusicInfo(const MusicInfo& info);
+
+// The play length in whole seconds, which the description form starts from.
+// Without a timescale the sample count stands in for it, as it always has.
+uint32_t PlaySeconds(const MusicInfo& info);

@@ -1,4 +1,4 @@
-#include "frontend/editors/update_check.h"
+#include "frontend/update/update_check.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,39 +21,41 @@ constexpr std::size_t kReplyCapacity = 4096;
 constexpr std::size_t kPackerVersionAt = 1;
 constexpr std::size_t kFrontendVersionAt = 10;
 
-// Where the reply's versions begin: the byte after the seventh counted "!".
-// 0 with `position` set, 2 when there is no header end, 3 when there is no marker
-// or nothing follows it.
-long FindVersions(const unsigned char* reply, std::size_t size, std::size_t& position) {
-    // The header ends at the first line that holds no printable byte (CR is not one).
-    std::size_t i = 0;
-    unsigned count = 0;
-    for (;; ++i) {
-        if (i == size) return 2;
-        if (reply[i] == '\n') {
-            if (count == 0) break;
-            count = 0;
-        } else if (reply[i] >= 0x20) {
-            ++count;
+// Where the header ends: the LF of its first line that holds no printable byte
+// (CR is not one). False when there is none.
+bool FindHeaderEnd(const unsigned char* reply, std::size_t size, std::size_t& at) {
+    unsigned printable = 0;
+    for (at = 0; at < size; ++at) {
+        if (reply[at] == '\n') {
+            if (printable == 0) return true;
+            printable = 0;
+        } else if (reply[at] >= 0x20) {
+            ++printable;
         }
     }
-    // The marker: seven "!" in a run. A "!" right after printable text starts a
-    // new run, so a chunk-size line before the marker does not shift it.
-    unsigned run = 0;
-    count = 0;
+    return false;
+}
+
+// Where the reply's versions begin, searched from the header's end: the byte
+// after the seventh "!" of a run. A "!" right after printable text starts a new
+// run, so a chunk-size line before the marker does not shift it.
+UpdateError FindVersions(const unsigned char* reply, std::size_t size, std::size_t& position) {
+    std::size_t i = 0;
+    if (!FindHeaderEnd(reply, size, i)) return UpdateError::NoReply;
+    unsigned run = 0, printable = 0;
     while (i < size && run < 7) {
         const unsigned char byte = reply[i++];
         if (byte == '!') {
-            run = count == 0 ? run + 1 : 1;
-            count = 0;
+            run = printable == 0 ? run + 1 : 1;
+            printable = 0;
         } else {
             run = 0;
-            if (byte >= 0x20) ++count;
+            if (byte >= 0x20) ++printable;
         }
     }
-    if (i >= size) return 3;
+    if (i >= size) return UpdateError::NoVersions;
     position = i;
-    return 0;
+    return UpdateError::None;
 }
 
 // A decimal number at `start`: white space skipped, an optional sign, digits.
@@ -74,6 +76,19 @@ bool ReadVersions(const unsigned char* reply, std::size_t size, std::size_t posi
     result.newestPacker = ReadNumber(reply, size, position + kPackerVersionAt, packerComplete);
     result.newestFrontend = ReadNumber(reply, size, position + kFrontendVersionAt, frontendComplete);
     return packerComplete && frontendComplete;
+}
+
+// Reads until both versions are settled, the server closes, the buffer is full or it falls silent.
+std::string ReceiveReply(framework::TcpConnection& connection, int timeoutMilliseconds) {
+    std::string reply(kReplyCapacity, '\0');
+    std::size_t size = 0;
+    while (size < reply.size() && !UpdateReplyIsComplete(reply.data(), size)) {
+        const int got = connection.receive(&reply[size], reply.size() - size, timeoutMilliseconds);
+        if (got <= 0) break;
+        size += static_cast<std::size_t>(got);
+    }
+    reply.resize(size);
+    return reply;
 }
 
 }  // namespace
@@ -117,46 +132,31 @@ bool UpdateReplyIsComplete(const char* reply, std::size_t size) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(reply);
     std::size_t position = 0;
     UpdateCheckResult versions;
-    return FindVersions(bytes, size, position) == 0 && ReadVersions(bytes, size, position, versions);
+    return FindVersions(bytes, size, position) == UpdateError::None && ReadVersions(bytes, size, position, versions);
 }
 
-long ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& result) {
+UpdateError ParseUpdateReply(const char* reply, std::size_t size, UpdateCheckResult& result) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(reply);
     std::size_t position = 0;
-    const long error = FindVersions(bytes, size, position);
-    if (error != 0) return error;
-    ReadVersions(bytes, size, position, result);
-    return 0;
+    const UpdateError error = FindVersions(bytes, size, position);
+    if (error == UpdateError::None) ReadVersions(bytes, size, position, result);
+    return error;
 }
 
 UpdateCheckResult CheckForUpdate(const std::string& serverSetting, uint32_t packerVersion, uint32_t frontendVersion,
                                  int timeoutMilliseconds) {
-    UpdateCheckResult result;
-    result.newestPacker = packerVersion;
-    result.newestFrontend = frontendVersion;
-
+    UpdateCheckResult result{UpdateError::Unreachable, packerVersion, frontendVersion};
     UpdateServer server;
     framework::TcpConnection connection;  // closes the socket and ends Winsock on every return
     if (!ParseUpdateServer(serverSetting, server) || !connection.connect(server.host, server.port, timeoutMilliseconds)) {
-        result.error = 1;
         return result;
     }
     const std::string request = BuildUpdateRequest(server, packerVersion, frontendVersion);
     // A failed send is not reported by itself: it leaves nothing to receive.
-    if (connection.sendAll(request.data(), request.size(), timeoutMilliseconds)) {
-        // Read until both versions are settled, the server closes, the buffer is full or it falls silent.
-        std::string reply(kReplyCapacity, '\0');
-        std::size_t size = 0;
-        while (size < reply.size() && !UpdateReplyIsComplete(reply.data(), size)) {
-            const int got = connection.receive(&reply[size], reply.size() - size, timeoutMilliseconds);
-            if (got <= 0) break;
-            size += static_cast<std::size_t>(got);
-        }
-        connection.close();
-        result.error = size == 0 ? 2 : ParseUpdateReply(reply.data(), size, result);
-        return result;
-    }
-    result.error = 2;
+    const std::string reply =
+        connection.sendAll(request.data(), request.size(), timeoutMilliseconds) ? ReceiveReply(connection, timeoutMilliseconds) : "";
+    connection.close();
+    result.error = reply.empty() ? UpdateError::NoReply : ParseUpdateReply(reply.data(), reply.size(), result);
     return result;
 }
 

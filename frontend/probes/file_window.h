@@ -19,21 +19,20 @@ public:
     // Reads the window anew: up to `count` bytes (the whole capacity when 0 or
     // larger) from `position`. Returns the bytes now held, 0 when the seek or the
     // read fails or at the end of the file.
-    uint32_t load(uint64_t position, uint32_t count = 0);
+    uint32_t Load(uint64_t position, uint32_t count = 0);
 
     // True when the `count` bytes from `position` are all held.
-    bool holds(uint64_t position, uint32_t count) const;
+    bool Holds(uint64_t position, uint32_t count) const;
     // Makes sure the `count` bytes from `position` are held, loading the window
     // from `position` when they are not; false when the file has fewer.
-    bool bring(uint64_t position, uint32_t count);
+    bool Bring(uint64_t position, uint32_t count);
 
-    // The held byte at `position`; only for positions that holds() accepts.
-    const uint8_t* at(uint64_t position) const { return bytes_.get() + (position - start_); }
+    // The held byte at `position`; only for positions that Holds() accepts.
+    const uint8_t* At(uint64_t position) const { return bytes_.get() + (position - start_); }
 
-    uint64_t start() const { return start_; }
-    uint32_t held() const { return held_; }
-    uint32_t capacity() const { return capacity_; }
-    const uint8_t* bytes() const { return bytes_.get(); }
+    uint64_t Start() const { return start_; }
+    uint32_t Held() const { return held_; }
+    const uint8_t* Bytes() const { return bytes_.get(); }
 
 private:
     framework::File& file_;
