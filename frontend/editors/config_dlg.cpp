@@ -25,6 +25,12 @@ constexpr SlotControls kSlots[kClipCount] = {
     {IDC_CLIP3_START_SEC, IDC_CLIP3_START_MS, IDC_CLIP3_END_SEC, IDC_CLIP3_END_MS, IDC_CLIP3_ENABLE, IDC_CLIP3_NAME},
 };
 
+// A number of a clip's range, checked from 0 to `maximum`.
+void ExchangeNumber(CDataExchange* pDX, int id, UINT& value, UINT maximum) {
+    DDX_Text(pDX, id, value);
+    DDV_MinMaxUInt(pDX, value, 0, maximum);
+}
+
 // Line 2, the URL: it counts only when a line feed ends it, which drops one CR
 // before it; a zero byte ends it too. Line 1 is not looked at.
 bool FindLinkUrl(const std::string& text, std::string& url) {
@@ -60,16 +66,12 @@ void CConfigDlg::DoDataExchange(CDataExchange* pDX) {
     }
     for (int slot = 0; slot < kClipCount; ++slot) DDX_Control(pDX, kSlots[slot].name, m_editClipName[slot]);
     for (int slot = 0; slot < kClipCount; ++slot) {
-        DDX_Text(pDX, kSlots[slot].startSec, m_nClipStartSec[slot]);
-        DDV_MinMaxUInt(pDX, m_nClipStartSec[slot], 0, kMaxSeconds);
-        DDX_Text(pDX, kSlots[slot].endSec, m_nClipEndSec[slot]);
-        DDV_MinMaxUInt(pDX, m_nClipEndSec[slot], 0, kMaxSeconds);
+        ExchangeNumber(pDX, kSlots[slot].startSec, m_nClipStartSec[slot], kMaxSeconds);
+        ExchangeNumber(pDX, kSlots[slot].endSec, m_nClipEndSec[slot], kMaxSeconds);
     }
     for (int slot = 0; slot < kClipCount; ++slot) {
-        DDX_Text(pDX, kSlots[slot].startMs, m_nClipStartMs[slot]);
-        DDV_MinMaxUInt(pDX, m_nClipStartMs[slot], 0, kMaxMilliseconds);
-        DDX_Text(pDX, kSlots[slot].endMs, m_nClipEndMs[slot]);
-        DDV_MinMaxUInt(pDX, m_nClipEndMs[slot], 0, kMaxMilliseconds);
+        ExchangeNumber(pDX, kSlots[slot].startMs, m_nClipStartMs[slot], kMaxMilliseconds);
+        ExchangeNumber(pDX, kSlots[slot].endMs, m_nClipEndMs[slot], kMaxMilliseconds);
     }
     for (int slot = 0; slot < kClipCount; ++slot) DDX_Check(pDX, kSlots[slot].enable, m_bClipEnabled[slot]);
     DDX_Text(pDX, IDC_LINK_URL, m_strLinkUrl);

@@ -298,31 +298,29 @@ uint64_t CountFragmentSamples(framework::File& file, FileWindow& window, MusicIn
     return samples;
 }
 
+// The values are looked for in the first 64 KiB of the movie box, read from its
+// own start: a movie box that begins just before a 64 KiB mark of the file keeps
+// its values. A size of 0 (to the end of the file) or 1 (a 64-bit size) covers
+// all that is held. Returns the media time the music track's edit list skips.
+uint64_t ReadHeldMovie(FileWindow& window, uint64_t moovPosition, MusicInfo& info) {
+    if (window.Start() != moovPosition) window.Load(moovPosition);
+    const HeldBytes held(window.Bytes(), window.Held());
+    uint32_t moovSize = 0;
+    held.U32At(0, moovSize);
+    return ReadMovieValues(moovSize < box::kHeaderSize ? held : held.Within(0, moovSize), info);
+}
+
 }  // namespace
 
 MusicProbe ProbeMusicFile(framework::File& file) {
     MusicProbe probe;
     FileWindow window(file, kWindowSize);
     uint64_t moovPosition = 0;
-    switch (FindMovieBox(window, moovPosition)) {
-        case MovieSearch::EmptyFile:
-            return probe;
-        case MovieSearch::NotFound:
-            probe.mayBeDamaged = true;
-            return probe;
-        case MovieSearch::Found:
-            break;
-    }
+    const MovieSearch search = FindMovieBox(window, moovPosition);
+    probe.mayBeDamaged = search == MovieSearch::NotFound;
+    if (search != MovieSearch::Found) return probe;
     MusicInfo& info = probe.info;
-    // The values are looked for in the first 64 KiB of the movie box, read from
-    // its own start: a movie box that begins just before a 64 KiB mark of the
-    // file keeps its values.
-    if (window.Start() != moovPosition) window.Load(moovPosition);
-    // A moov size of 0 (to the end of the file) or 1 (a 64-bit size) covers all that is held.
-    const HeldBytes held(window.Bytes(), window.Held());
-    uint32_t moovSize = 0;
-    held.U32At(0, moovSize);
-    const uint64_t skipped = ReadMovieValues(moovSize < box::kHeaderSize ? held : held.Within(0, moovSize), info);
+    const uint64_t skipped = ReadHeldMovie(window, moovPosition, info);
     // Fragment samples last as long as the first stts entry's (their own durations are not read).
     const uint64_t fragmentSamples = CountFragmentSamples(file, window, info);
     info.sampleCount = AddSaturating(info.sampleCount, fragmentSamples);
