@@ -31,10 +31,6 @@ bool MatchesOpening(const uint8_t* at, uint32_t available) {
 
 }  // namespace
 
-std::string PackerPathBeside(const std::string& frontendPath) {
-    return SiblingPath(frontendPath, "tessaryn.exe");
-}
-
 uint32_t ReadPackerBannerDate(framework::File& file) {
     FileWindow chunk(file, kChunkSize);
     for (uint64_t position = 0; chunk.Load(position) > 0;) {
@@ -74,7 +70,7 @@ PackerBeside RecognisePacker(uint32_t date) {
 PackerBeside ProbePackerVersion() {
     std::string frontendPath;
     framework::GetModulePath(frontendPath);
-    std::string path = PackerPathBeside(frontendPath);
+    std::string path = SiblingPath(frontendPath, "tessaryn.exe");
     if (path.size() > framework::kMaxPathBytes) path.clear();  // a path that would not fit names no packer
     framework::DiskFile file(path);
     PackerBeside packer = RecognisePacker(file.isOpen() ? ReadPackerBannerDate(file) : 0);

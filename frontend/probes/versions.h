@@ -27,9 +27,6 @@ struct FrontendVersion {
     std::string versionText;  // "Tessaryn Frontend 20051018"
 };
 
-// The packer's path: the frontend's own path with its file name replaced by tessaryn.exe.
-std::string PackerPathBeside(const std::string& frontendPath);
-
 // The number after the first "Tessaryn (" in the file: its next eight
 // characters read as a decimal held at 4294967295. 0 when there is no opening.
 uint32_t ReadPackerBannerDate(framework::File& file);
@@ -38,7 +35,8 @@ uint32_t ReadPackerBannerDate(framework::File& file);
 // accepted from 20050831 to 20201231, usable from 20051012 on.
 PackerBeside RecognisePacker(uint32_t date);
 
-// Finds tessaryn.exe beside the running frontend and reads its build date.
+// Finds the packer beside the running frontend (its own path with the file name
+// replaced by tessaryn.exe) and reads its build date.
 PackerBeside ProbePackerVersion();
 
 // The program's own version: its second and third parts are the year after

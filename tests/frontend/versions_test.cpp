@@ -70,10 +70,4 @@ TEST(PackerVersion, DatesAreAcceptedThenUsable) {
     }
 }
 
-TEST(PackerVersion, ThePackerLiesBesideTheFrontend) {
-    const char* cases[][2] = {{"/opt/tessaryn/frontend", "/opt/tessaryn/tessaryn.exe"}, {"frontend", "tessaryn.exe"},
-                              {"/frontend", "/tessaryn.exe"}, {"./bin.d/frontend.exe", "./bin.d/tessaryn.exe"}};
-    for (auto& c : cases) EXPECT_EQ(PackerPathBeside(c[0]), c[1]) << c[0];
-}
-
 }  // namespace
