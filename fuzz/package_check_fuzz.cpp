@@ -17,20 +17,6 @@
 
 namespace {
 
-// What `check` writes into a report in memory; it returns the status.
-template <class Check>
-std::string ReportOf(Check check, CheckStatus* status) {
-    char* text = nullptr;
-    size_t length = 0;
-    FILE* out = open_memstream(&text, &length);
-    if (!out) std::abort();
-    *status = check(out);
-    if (std::fclose(out) != 0) std::abort();
-    std::string report(text, length);
-    std::free(text);
-    return report;
-}
-
 CheckStatus CheckTrack(const uint8_t* data, size_t size, FILE* out) {
     CheckReport report(out);
     const bool sound = CheckMusicTrack(std::vector<uint8_t>(data, data + size), report);
@@ -68,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string path = fuzz::writeScratchFile("package.kmf", data, size);
     CheckStatus status = CheckStatus::Problem;
-    ExpectVerdict(ReportOf([&path](FILE* out) { return CheckPackage(path, out); }, &status), status);
+    ExpectVerdict(fuzz::writtenText([&](FILE* out) { status = CheckPackage(path, out); }), status);
     if (fuzz::readWholeFile(path) != bytes) std::abort();
-    ExpectVerdict(ReportOf([data, size](FILE* out) { return CheckTrack(data, size, out); }, &status), status);
+    ExpectVerdict(fuzz::writtenText([&](FILE* out) { status = CheckTrack(data, size, out); }), status);
     return 0;
 }

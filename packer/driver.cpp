@@ -229,41 +229,41 @@ void PrintTrackReport(const TrackReport& track) {
     for (TrackNotice notice : track.notices) std::printf(" notice: %s\n", NoticeText(notice));
 }
 
+// A source that can't be had is left out, but for config.txt, whose default
+// takes its place. False only when writing the package failed.
+bool PackUnopened(Source source, Package& package, MemberSlot& member, const InputFile& input) {
+    if (source == Source::TooLarge) {
+        std::printf("  error: %s Size over (%luKB)\n", member.sourcePath.c_str(),
+                    static_cast<unsigned long>(input.Length() / 1024));
+    } else if (source == Source::Missing && member.kind == MemberKind::Config) {
+        std::printf("created: %s\n", member.sourcePath.c_str());
+        StoreDefaultConfig(package, member);
+    } else {
+        PrintError(member.sourcePath);
+    }
+    return !package.output.Failed();
+}
+
+Copy StoreMember(PackerRun& run, Package& package, InputFile& input, MemberSlot& member) {
+    if (member.kind != MemberKind::Music) return CopyPlain(run, package, input, member);
+    const MusicCopy stored = StoreMusic(run, package, input, member);
+    PrintTrackReport(stored.track);
+    return stored.copy;
+}
+
 // Copies one member into the package at package.pos and says what became of
 // it. A member that can't be had is left out; only a failed write of the
 // package ends the run (false).
 bool PackMember(PackerRun& run, Package& package, MemberSlot& member) {
     member.size = 0;
     InputFile input;
-    switch (OpenSource(input, member, package.output)) {
-        case Source::Missing:
-            if (member.kind != MemberKind::Config) {
-                PrintError(member.sourcePath);
-                return true;
-            }
-            std::printf("created: %s\n", member.sourcePath.c_str());
-            StoreDefaultConfig(package, member);
-            return !package.output.Failed();
-        case Source::IsThePackage: PrintError(member.sourcePath); return true;
-        case Source::TooLarge:
-            std::printf("  error: %s Size over (%luKB)\n", member.sourcePath.c_str(),
-                        static_cast<unsigned long>(input.Length() / 1024));
-            return true;
-        case Source::Opened: break;
-    }
+    const Source source = OpenSource(input, member, package.output);
+    if (source != Source::Opened) return PackUnopened(source, package, member, input);
     PrintInput(member.sourcePath, input.Length());
     member.size = static_cast<int32_t>(input.Length());
     input.Seek(0);
     package.output.Seek(uint64_t{package.pos} + kBlockSize);
-
-    Copy copy = Copy::Done;
-    if (member.kind == MemberKind::Music) {
-        const MusicCopy stored = StoreMusic(run, package, input, member);
-        PrintTrackReport(stored.track);
-        copy = stored.copy;
-    } else {
-        copy = CopyPlain(run, package, input, member);
-    }
+    const Copy copy = StoreMember(run, package, input, member);
     if (package.output.Failed()) return false;
     if (copy == Copy::Unreadable) {
         PrintError(member.sourcePath);
@@ -344,6 +344,34 @@ void PrintCompleted(uint64_t startTime) {
 
 int Status(ExitStatus status) { return static_cast<int>(status); }
 
+// The options and clips of the command line with tessaryn.ini's keys over them,
+// and the members they call for.
+PackerRun RunOf(int argc, char* argv[]) {
+    const CommandLine line = ReadCommandLine(argc, argv);
+    PrintCommandLineNotices(line);
+    PackerRun run;
+    run.options = line.options;
+    run.clips = line.clips;
+    ReadSettingsUnlessSwitchedOff(argv[0], run.options);
+    SettleCamouflageBitrate(run.options);
+    run.members = MemberTable(run.options);
+    return run;
+}
+
+// Writes the package, says how long it took and waits for a key when asked;
+// true when the package was written whole with its music track.
+bool Pack(PackerRun& run, uint64_t startTime) {
+    const Written written = run.workBuffer ? PackAndReport(run) : Written::Failed;
+    if (!run.workBuffer) std::printf("  error: out of memory\n");
+    PrintCompleted(startTime);
+    if (run.options.Has(ModeFlag::CHECK_HITKEY)) {
+        std::fputs(kKeyPrompt, stdout);
+        WaitForKey();
+    }
+    std::fflush(stdout);
+    return written == Written::Whole && MemberOfKind(run.members, MemberKind::Music)->size != 0;
+}
+
 }  // namespace
 
 uint8_t* AllocateWorkBufferWithNew(std::size_t size) { return new (std::nothrow) uint8_t[size]; }
@@ -355,11 +383,9 @@ int RunPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t
     }
     if (const int at = ArgumentIndex(argc, argv, "--inspect"))
         return static_cast<int>(CheckPackage(PackageToInspect(argc, argv, at), stdout));
-    PackerRun run;
-    run.workBuffer.reset(allocateWorkBuffer ? allocateWorkBuffer(kWorkBufferSize) : nullptr);
+    std::unique_ptr<uint8_t[]> workBuffer(allocateWorkBuffer ? allocateWorkBuffer(kWorkBufferSize) : nullptr);
     std::fputs(kBanner, stdout);
     const uint64_t startTime = MillisecondClock();
-
     if (HasArgument(argc, argv, "-h") || HasArgument(argc, argv, "--help")) {
         std::fputs(HelpText(), stdout);
         return Status(ExitStatus::Packaged);
@@ -369,26 +395,7 @@ int RunPacker(int argc, char* argv[], uint8_t* (*allocateWorkBuffer)(std::size_t
         WaitForKey();
         return Status(ExitStatus::NoMusicFile);
     }
-    const CommandLine line = ReadCommandLine(argc, argv);
-    PrintCommandLineNotices(line);
-    run.options = line.options;
-    run.clips = line.clips;
-    ReadSettingsUnlessSwitchedOff(argv[0], run.options);
-    SettleCamouflageBitrate(run.options);
-    run.members = MemberTable(run.options);
-
-    Written written = Written::Failed;
-    if (run.workBuffer) {
-        written = PackAndReport(run);
-    } else {
-        std::printf("  error: out of memory\n");
-    }
-    PrintCompleted(startTime);
-    if (run.options.Has(ModeFlag::CHECK_HITKEY)) {
-        std::fputs(kKeyPrompt, stdout);
-        WaitForKey();
-    }
-    std::fflush(stdout);
-    const bool musicStored = MemberOfKind(run.members, MemberKind::Music)->size != 0;
-    return Status(written == Written::Whole && musicStored ? ExitStatus::Packaged : ExitStatus::NotPackaged);
+    PackerRun run = RunOf(argc, argv);
+    run.workBuffer = std::move(workBuffer);
+    return Status(Pack(run, startTime) ? ExitStatus::Packaged : ExitStatus::NotPackaged);
 }

@@ -1,5 +1,6 @@
 #include "packer/conditioner/fragments.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "packer/conditioner/pieces.h"
@@ -68,35 +69,43 @@ uint32_t FindMusicTrackFragment(const ConditionerContext& context, uint32_t size
 
 // ---- Keeping the runs ----
 
-// The fields that keep one track fragment's runs naming their samples. With a
-// base data offset and a data offset in every run, the base is folded into the
-// runs and set to 0, so each run names its first sample's position; without an
-// offset in every run the base itself moves with the first run's samples. Runs
+std::vector<Span> RunsOf(const uint8_t* buffer, Span traf) {
+    std::vector<Span> runs;
+    ChildWalk walk(buffer, traf);
+    while (walk.Next()) {
+        if (walk.CurrentIs("trun")) runs.push_back(walk.Current());
+    }
+    return runs;
+}
+
+// With a data offset in every run, the base is folded into the runs and set
+// to 0, so each run names its first sample's position; else the base itself
+// moves with the first run's samples.
+void AddBasedRunOffsets(uint8_t* buffer, Span tfhd, const std::vector<Span>& runs, FragmentPlan& plan) {
+    const uint64_t base = BaseDataOffsetOf(buffer, tfhd);
+    const bool everyRunHasOffset =
+        std::all_of(runs.begin(), runs.end(), [buffer](Span run) { return HasDataOffset(buffer, run); });
+    if (everyRunHasOffset && (base >> 32) == 0) {
+        for (Span run : runs) {
+            box::AddU32(buffer + run.offset + Trun::kDataOffset, static_cast<uint32_t>(base));
+            plan.offsets.push_back(OffsetField{run.offset + Trun::kDataOffset, FieldWidth::Signed32});
+        }
+        SetBaseDataOffset(buffer, tfhd, 0);
+        return;
+    }
+    const bool firstHasOffset = !runs.empty() && HasDataOffset(buffer, runs[0]);
+    const int64_t first = firstHasOffset ? static_cast<int32_t>(ReadU32(buffer + runs[0].offset + Trun::kDataOffset)) : 0;
+    plan.offsets.push_back(OffsetField{tfhd.offset + Tfhd::kBaseDataOffset, FieldWidth::Unsigned64, first, first});
+}
+
+// The fields that keep one track fragment's runs naming their samples. Runs
 // counted from the moof move by what changed between the moof and their
 // samples; runs counted from the data of the track fragment before move with it.
 void AddRunOffsets(uint8_t* buffer, Span traf, bool firstTraf, const ConditionerContext& context, FragmentPlan& plan) {
     const Span tfhd = box::FindChild(buffer, traf, "tfhd");
-    std::vector<Span> runs;
-    bool everyRunHasOffset = true;
-    ChildWalk walk(buffer, traf);
-    while (walk.Next()) {
-        if (!walk.CurrentIs("trun")) continue;
-        runs.push_back(walk.Current());
-        everyRunHasOffset = everyRunHasOffset && HasDataOffset(buffer, walk.Current());
-    }
+    const std::vector<Span> runs = RunsOf(buffer, traf);
     if (HasBaseDataOffset(buffer, tfhd)) {
-        const uint64_t base = BaseDataOffsetOf(buffer, tfhd);
-        if (everyRunHasOffset && (base >> 32) == 0) {
-            for (Span run : runs) {
-                box::AddU32(buffer + run.offset + Trun::kDataOffset, static_cast<uint32_t>(base));
-                plan.offsets.push_back(OffsetField{run.offset + Trun::kDataOffset, FieldWidth::Signed32});
-            }
-            SetBaseDataOffset(buffer, tfhd, 0);
-            return;
-        }
-        const bool firstHasOffset = !runs.empty() && HasDataOffset(buffer, runs[0]);
-        const int64_t first = firstHasOffset ? static_cast<int32_t>(ReadU32(buffer + runs[0].offset + Trun::kDataOffset)) : 0;
-        plan.offsets.push_back(OffsetField{tfhd.offset + Tfhd::kBaseDataOffset, FieldWidth::Unsigned64, first, first});
+        AddBasedRunOffsets(buffer, tfhd, runs, plan);
         return;
     }
     const bool countsFromMoof = firstTraf || (box::Found(tfhd) && tfhd.size >= FullBox::kBody &&
@@ -170,11 +179,9 @@ uint64_t RecutSize(const ConditionerContext& context, const PlainFragment& fragm
 
 void CollectSampleSizes(ConditionerContext& context, const PlainFragment& fragment) {
     context.sampleSizes.clear();
-    ChildWalk walk(context.buffer, fragment.traf);
-    while (walk.Next()) {
-        if (!walk.CurrentIs("trun")) continue;
-        const uint8_t* sizes = context.buffer + walk.Current().offset + kPlainRunHeaderSize;
-        const uint32_t count = SampleCountOf(context.buffer, walk.Current());
+    for (Span run : RunsOf(context.buffer, fragment.traf)) {
+        const uint8_t* sizes = context.buffer + run.offset + kPlainRunHeaderSize;
+        const uint32_t count = SampleCountOf(context.buffer, run);
         for (uint32_t i = 0; i < count; ++i) context.sampleSizes.push_back(ReadU32(sizes + kSampleSizeSize * i));
     }
 }
@@ -220,10 +227,8 @@ void LocateAndIndexRuns(ConditionerContext& context, const FragmentPlan& plan) {
     const uint32_t boxOffset = context.OutputOffset();
     uint32_t time = context.runningTime;
     uint32_t runNumber = 0;
-    ChildWalk runs(context.buffer, plan.musicTraf);
-    while (runs.Next()) {
-        if (!runs.CurrentIs("trun")) continue;
-        const uint32_t samples = SampleCountOf(context.buffer, runs.Current());
+    for (Span run : RunsOf(context.buffer, plan.musicTraf)) {
+        const uint32_t samples = SampleCountOf(context.buffer, run);
         const PiecePlace place{boxOffset, plan.musicTrafNumber, ++runNumber, PieceKind::Run};
         if (plan.recut) context.index.push_back(IndexEntry{time, boxOffset, 1, runNumber, 1});
         if (plan.musicTrafNumber <= kLargestTrackFragment) LocateClips(context, place, time, samples);
@@ -248,7 +253,7 @@ FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
         KeepRuns(context, size, plan);
     }
     plan.holdsPieces = plan.musicTrafNumber != 0 && plan.musicTrafNumber <= kLargestTrackFragment &&
-                       box::Found(box::FindChild(context.buffer, plan.musicTraf, "trun"));
+                       !RunsOf(context.buffer, plan.musicTraf).empty();
     return plan;
 }
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "packer/base/container.h"
 #include "packer/clip_lines.h"
@@ -118,6 +120,24 @@ TEST(Parsing, SettingsFileKeysAndTheLinesThatCount) {
     std::filesystem::create_directory(folder / "pipe");
     ASSERT_EQ(::mkfifo((folder / "pipe/tessaryn.ini").c_str(), 0600), 0);  // opening it would wait for a writer
     EXPECT_EQ(ReadSettings((folder / "pipe/tessaryn").c_str(), options), SettingsFile::NotFound) << "a named pipe";
+}
+
+// tessaryn.ini.sample lists every key with its default: as shipped (every key
+// commented out) and with every key line switched on, it changes nothing.
+TEST(Parsing, TheSampleSettingsFileHoldsTheDefaults) {
+    const testkit::Bytes sampleBytes = testkit::readFile(TESSARYN_SOURCE_DIR "/tessaryn.ini.sample");
+    std::string sample(sampleBytes.begin(), sampleBytes.end()), switchedOn;
+    std::istringstream lines(sample);
+    std::set<std::string> keys;
+    for (std::string line; std::getline(lines, line);) {
+        const bool keyLine = line.size() > 1 && line[0] == '#' && std::isupper(static_cast<unsigned char>(line[1]));
+        if (keyLine) keys.insert(line.substr(1, line.find('=') - 1));
+        switchedOn += (keyLine ? line.substr(1) : line) + "\n";
+    }
+    EXPECT_EQ(keys, (std::set<std::string>{"ADD_MFRA", "ADD_IOED", "CHECK_HITKEY", "REFRAGMENT", "CAMOUFLAGE_BITRATE",
+                                           "MUSIC_FILENAME"}));
+    EXPECT_EQ(settingsAfter(sample, kDefaultModeFlags), "14 0 music.3g2");
+    EXPECT_EQ(settingsAfter(switchedOn, kDefaultModeFlags), "14 48000 music.3g2");  // as the driver settles a cap of 0
 }
 
 // Each clip as "state:start+length" (milliseconds), "-" when untouched.

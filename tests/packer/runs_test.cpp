@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <set>
-#include <sstream>
 
 #include "packer/driver.h"
 #include "tests/tools/testkit.h"
@@ -243,9 +242,7 @@ TEST(PackerRun, TessarynIniBesideTheProgramComesAfterTheOptions) {
         std::filesystem::copy_file(TESSARYN_EXE, folder / "bin/tessaryn");
         std::filesystem::permissions(folder / "bin/tessaryn", std::filesystem::perms::owner_all);
         writeFile(folder / (c.besideProgram ? "bin/tessaryn.ini" : "tessaryn.ini"), c.ini);
-        TrackLayout layout;
-        layout.moovSamples = 30;
-        writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 30), layout));
+        writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 30), layoutOf(30)));
         testkit::Run packer({c.besideProgram ? folder / "bin/tessaryn" : "tessaryn", "song.3g2", c.mode});
         packer.folder = folder.path();
         packer.env = {{"PATH", folder / "bin:" + std::string(std::getenv("PATH"))}};
@@ -262,43 +259,6 @@ TEST(PackerRun, TessarynIniBesideTheProgramComesAfterTheOptions) {
     }
 }
 
-// tessaryn.ini.sample lists every key with its default: as shipped (every key
-// commented out) and with every key line switched on, it packs what no file packs.
-TEST(PackerRun, TheSampleSettingsFileHoldsTheDefaults) {
-    const Bytes sampleBytes = readFile(TESSARYN_SOURCE_DIR "/tessaryn.ini.sample");
-    std::string sample(sampleBytes.begin(), sampleBytes.end()), switchedOn;
-    std::istringstream lines(sample);
-    std::set<std::string> keys;
-    for (std::string line; std::getline(lines, line);) {
-        const bool keyLine = line.size() > 1 && line[0] == '#' && std::isupper(static_cast<unsigned char>(line[1]));
-        if (keyLine) keys.insert(line.substr(1, line.find('=') - 1));
-        switchedOn += (keyLine ? line.substr(1) : line) + "\n";
-    }
-    EXPECT_EQ(keys, (std::set<std::string>{"ADD_MFRA", "ADD_IOED", "CHECK_HITKEY", "REFRAGMENT", "CAMOUFLAGE_BITRATE",
-                                           "MUSIC_FILENAME"}));
-    std::vector<Bytes> packages;
-    const std::string* settingsFiles[] = {nullptr, &sample, &switchedOn};
-    for (const std::string* ini : settingsFiles) {
-        TempFolder folder;
-        std::filesystem::create_directories(folder / "bin");
-        std::filesystem::copy_file(TESSARYN_EXE, folder / "bin/tessaryn");
-        if (ini) writeFile(folder / "bin/tessaryn.ini", *ini);
-        TrackLayout layout;
-        layout.moovSamples = 30;
-        layout.fragments = {{50}, {50}};
-        writeFile(folder / "song.3g2", buildTrack(fakeFrames(44100, samplesUsed(layout)), layout));
-        testkit::Run packer({folder / "bin/tessaryn", "song.3g2"});
-        packer.folder = folder.path();
-        packer.env = {{"SOURCE_DATE_EPOCH", kEpoch}};
-        const Ran ran = run(packer);
-        EXPECT_EQ(ran.out.find(" notice: tessaryn.ini was read") != std::string::npos, ini != nullptr);
-        packages.push_back(readFile(folder / "song.kmf"));
-    }
-    ASSERT_GT(packages[0].size(), 4096u);
-    EXPECT_TRUE(packages[0] == packages[1]) << "the sample as shipped changes the package";
-    EXPECT_TRUE(packages[0] == packages[2]) << "a key of the sample is not at its default";
-}
-
 uint8_t* noMemory(std::size_t) { return nullptr; }
 
 int packInProcess(std::vector<std::string> arguments, std::string* report, uint8_t* (*allocate)(std::size_t) = AllocateWorkBufferWithNew) {
@@ -312,9 +272,7 @@ int packInProcess(std::vector<std::string> arguments, std::string* report, uint8
 
 TEST(PackerRun, InThisProcessMemoryRunsShortAndRunsRepeat) {
     TempFolder folder;
-    TrackLayout layout;
-    layout.moovSamples = 100;
-    writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 100), layout));
+    writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 100), layoutOf(100)));
     writeFile(folder / "config.txt", kDefaultConfig + "001.500,006.500\r\n");
     std::string report;
     EXPECT_EQ(packInProcess({"tessaryn", folder / "song.3g2", "-mode:18"}, &report, noMemory), 1);

@@ -128,6 +128,8 @@ struct TrackLayout {
     Bytes esds;                   // not empty: the esds body after version and flags (default: 128000/32000 bps)
 };
 
+// A layout of `moov` movie box samples and fragments of runs, changed further by `change`.
+TrackLayout layoutOf(uint32_t moov, std::vector<std::vector<uint32_t>> fragments = {}, void (*change)(TrackLayout&) = nullptr);
 uint32_t samplesUsed(const TrackLayout& layout);
 Bytes buildTrack(const AacStream& stream, const TrackLayout& layout);  // throws when frames are short
 
