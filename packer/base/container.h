@@ -26,23 +26,12 @@ using MemberHeaderBlock = std::array<uint8_t, kBlockSize>;
 
 // Where the fields of a member header lie; every byte not named is zero.
 namespace HeaderField {
-constexpr uint32_t kName = 0;
-constexpr uint32_t kNameLength = 100;
-constexpr uint32_t kMode = 100;
-constexpr uint32_t kOwner = 108;
-constexpr uint32_t kGroup = 116;
-constexpr uint32_t kSize = 124;
-constexpr uint32_t kTime = 136;
-constexpr uint32_t kChecksum = 148;
-constexpr uint32_t kChecksumLength = 8;
-constexpr uint32_t kType = 156;
-constexpr uint32_t kLinkName = 157;
-constexpr uint32_t kMagic = 257;
-constexpr uint32_t kOwnerName = 265;
-constexpr uint32_t kGroupName = 297;
-constexpr uint32_t kNumberLength = 12;  // size and time
-constexpr int kNumberDigits = 11;  // size and time, each followed by a zero byte
-constexpr int kChecksumDigits = 6;  // followed by two zero bytes
+constexpr uint32_t kName = 0, kNameLength = 100;
+constexpr uint32_t kMode = 100, kOwner = 108, kGroup = 116;  // each "0100666" or "0000000" and a zero byte
+constexpr uint32_t kSize = 124, kTime = 136, kNumberLength = 12;  // 11 octal digits and a zero byte
+constexpr uint32_t kChecksum = 148, kChecksumLength = 8;           // 6 octal digits and two zero bytes
+constexpr uint32_t kType = 156, kLinkName = 157, kMagic = 257, kOwnerName = 265, kGroupName = 297;
+constexpr int kNumberDigits = 11, kChecksumDigits = 6;
 }  // namespace HeaderField
 
 // Writes `digits` octal digits with leading zeros into `field` (no terminator).
