@@ -35,7 +35,6 @@ public:
     // Opens a regular file for binary reading; folders, devices and named pipes
     // are refused, pipes before they are opened, so a pipe never blocks the run.
     bool Open(const std::string& path);
-    bool IsOpen() const { return file_ != nullptr; }
     uint64_t Length() const { return length_; }
     bool Seek(uint64_t position);
     // Reads exactly count bytes; a short read is a failure.
@@ -61,7 +60,6 @@ public:
 
     // Creates the file, or empties an existing one, for binary reading and writing.
     bool Create(const std::string& path);
-    bool IsOpen() const { return file_ != nullptr; }
     bool Seek(uint64_t position);
     uint64_t Position();
     bool Write(const void* source, std::size_t count);

@@ -21,10 +21,6 @@ using namespace testkit;
 constexpr uint32_t MFRA = ModeFlag::ADD_MFRA, IOED = ModeFlag::ADD_IOED, REFRAG = ModeFlag::REFRAGMENT;
 constexpr uint32_t kAt = 2560;  // where the track's data lies in the package
 const std::string kStbl = "moov/trak/mdia/minf/stbl/";
-const Bytes kPrefix = {0, 0, 0, 28, 'f', 't', 'y', 'p', 'k', 'd', 'd', 'i', 0, 0, 0, 0, 'k', 'd', 'd', 'i', '3', 'g', '2', 'a',
-                       'm', 'p', '4', '2', 0, 0, 0, 44, 'u', 'u', 'i', 'd', 'c', 'p', 'g', 'd', 0xA8, 0x8C, 0x11, 0xD4, 0x81,
-                       0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
 struct Clip { int number; const char* name; uint32_t startMs, lengthMs; };
 struct Conditioned { TrackReport report; Bytes track; };
 
@@ -437,7 +433,6 @@ TEST(Conditioner, TopLevelBoxesKeptDroppedAndAdded) {
     for (const auto& c : cases) {
         Track input = makeTrack(c.layout);
         Conditioned out = condition(input.bytes, c.mode, {{1, "Ring", 0, 1000}});
-        EXPECT_EQ(Bytes(out.track.begin(), out.track.begin() + 72), kPrefix) << c.what;
         EXPECT_EQ(topLevelTypes(out.track), c.types) << c.what;
         EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "") << c.what;
         if (c.layout.ownIoed) {
