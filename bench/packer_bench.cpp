@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "packer/conditioner/conditioner.h"
 #include "packer/driver.h"
-#include "packer/run_state.h"
 #include "tests/tools/testkit.h"
 
 namespace {
@@ -62,18 +62,17 @@ private:
 void BM_ConditionLargestTrack(benchmark::State& state) {
     testkit::TempFolder folder;
     testkit::writeFile(folder / "song.3g2", largestTrack());
-    QuietStdout quiet;
+    PackerOptions options;
+    options.modeFlags = ModeFlag::ADD_MFRA | ModeFlag::ADD_IOED | ModeFlag::REFRAGMENT;
+    options.camouflageBitrate = kDefaultCamouflageBitrate;
     for (auto _ : state) {
-        resetPackerRun();
-        g_run.modeFlags = ModeFlag::ADD_MFRA | ModeFlag::ADD_IOED | ModeFlag::REFRAGMENT;
-        g_run.camouflageBitrate = kDefaultCamouflageBitrate;
-        g_run.workBuffer.reset(new uint8_t[kWorkBufferSize]);
+        std::unique_ptr<uint8_t[]> workBuffer(new uint8_t[kWorkBufferSize]);
         InputFile input;
         OutputFile output;
-        input.open(folder / "song.3g2");
-        output.create(folder / "song.out");
-        benchmark::DoNotOptimize(ConditionMusicTrack(input, output, 2560).change);
-        output.close();
+        input.Open(folder / "song.3g2");
+        output.Create(folder / "song.out");
+        benchmark::DoNotOptimize(ConditionMusicTrack(options, ClipRanges{}, input, output, 2560, workBuffer.get()).change);
+        output.Close();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * largestTrack().size()));
     state.counters["track_bytes"] = static_cast<double>(largestTrack().size());
@@ -90,10 +89,7 @@ void BM_PackLargestTrack(benchmark::State& state) {
     char program[] = "tessaryn";
     char* argv[] = {program, &input[0], &mode[0], nullptr};
     QuietStdout quiet;
-    for (auto _ : state) {
-        resetPackerRun();
-        benchmark::DoNotOptimize(runPacker(3, argv));
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(RunPacker(3, argv));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * largestTrack().size()));
     reportPeakMemory(state);
 }

@@ -1,5 +1,8 @@
-// A scratch folder for fuzz targets that must hand their bytes over as files.
+// A scratch folder for fuzz targets that must hand their bytes over as files,
+// and the text a report writes, caught in memory.
 #pragma once
+
+#include <stdio.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -33,6 +36,20 @@ inline std::string readWholeFile(const std::string& path) {
         std::fclose(file);
     }
     return bytes;
+}
+
+// What `write` writes to the stream it is given.
+template <class Write>
+std::string writtenText(Write write) {
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* out = open_memstream(&text, &length);
+    if (!out) std::abort();
+    write(out);
+    if (std::fclose(out) != 0) std::abort();
+    std::string written(text, length);
+    std::free(text);
+    return written;
 }
 
 }  // namespace fuzz

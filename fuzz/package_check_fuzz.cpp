@@ -12,38 +12,23 @@
 #include <vector>
 
 #include "fuzz/fuzz_scratch.h"
-#include "packer/check_report.h"
-#include "packer/conditioner/track_check.h"
-#include "packer/package_check.h"
+#include "packer/inspect/package_check.h"
+#include "packer/inspect/track_check.h"
 
 namespace {
 
-// What `check` writes into a report in memory; it returns the status.
-template <class Check>
-std::string reportOf(Check check, int* status) {
-    char* text = nullptr;
-    size_t length = 0;
-    FILE* out = open_memstream(&text, &length);
-    if (!out) std::abort();
-    *status = check(out);
-    if (std::fclose(out) != 0) std::abort();
-    std::string report(text, length);
-    std::free(text);
-    return report;
-}
-
-int checkTrack(const uint8_t* data, size_t size, FILE* out) {
+CheckStatus CheckTrack(const uint8_t* data, size_t size, FILE* out) {
     CheckReport report(out);
     const bool sound = CheckMusicTrack(std::vector<uint8_t>(data, data + size), report);
-    if (sound == report.failed()) std::abort();
-    report.finish();
-    return sound ? CheckStatus::kSound : CheckStatus::kProblem;
+    if (sound == report.Failed()) std::abort();
+    report.Finish();
+    return sound ? CheckStatus::Sound : CheckStatus::Problem;
 }
 
-bool isVerdict(const std::string& line) { return line == "ok" || line.compare(0, 9, "problem: ") == 0; }
+bool IsVerdict(const std::string& line) { return line == "ok" || line.compare(0, 9, "problem: ") == 0; }
 
 // Whole lines of printable ASCII, only the last of them a verdict.
-bool isWellFormed(const std::string& report, std::string* last) {
+bool IsWellFormed(const std::string& report, std::string* last) {
     if (report.empty() || report.back() != '\n') return false;
     for (char c : report) {
         const unsigned char byte = static_cast<unsigned char>(c);
@@ -52,15 +37,15 @@ bool isWellFormed(const std::string& report, std::string* last) {
     size_t start = 0;
     for (size_t end; (end = report.find('\n', start)) != std::string::npos; start = end + 1) {
         *last = report.substr(start, end - start);
-        if (end + 1 < report.size() && isVerdict(*last)) return false;
+        if (end + 1 < report.size() && IsVerdict(*last)) return false;
     }
-    return isVerdict(*last);
+    return IsVerdict(*last);
 }
 
-void expectVerdict(const std::string& report, int status) {
+void ExpectVerdict(const std::string& report, CheckStatus status) {
     std::string last;
-    if (!isWellFormed(report, &last)) std::abort();
-    if (status != (last == "ok" ? CheckStatus::kSound : CheckStatus::kProblem)) std::abort();
+    if (!IsWellFormed(report, &last)) std::abort();
+    if (status != (last == "ok" ? CheckStatus::Sound : CheckStatus::Problem)) std::abort();
 }
 
 }  // namespace
@@ -68,9 +53,9 @@ void expectVerdict(const std::string& report, int status) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string path = fuzz::writeScratchFile("package.kmf", data, size);
-    int status = -1;
-    expectVerdict(reportOf([&path](FILE* out) { return CheckPackage(path, out); }, &status), status);
+    CheckStatus status = CheckStatus::Problem;
+    ExpectVerdict(fuzz::writtenText([&](FILE* out) { status = CheckPackage(path, out); }), status);
     if (fuzz::readWholeFile(path) != bytes) std::abort();
-    expectVerdict(reportOf([data, size](FILE* out) { return checkTrack(data, size, out); }, &status), status);
+    ExpectVerdict(fuzz::writtenText([&](FILE* out) { status = CheckTrack(data, size, out); }), status);
     return 0;
 }

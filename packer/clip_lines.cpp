@@ -1,10 +1,10 @@
 #include "packer/clip_lines.h"
 
-#include "packer/run_state.h"
+#include "common/clip_lines.h"
 
 namespace {
 
-void readClipLine(ClipRange& clip, const uint8_t* bytes, ClipLine line) {
+void ReadClipLine(ClipRange& clip, const uint8_t* bytes, ClipLine line) {
     if (!line.present || line.length == 0) return;
     clip.state = ClipState::Enabled;
     const ClipLineNumbers numbers = ScanClipLine(bytes, line);
@@ -16,8 +16,8 @@ void readClipLine(ClipRange& clip, const uint8_t* bytes, ClipLine line) {
 
 }  // namespace
 
-void parseClipLines(uint8_t* bytes, uint32_t count) {
+void ReadClipLines(const uint8_t* bytes, uint32_t count, ClipRanges& clips) {
     if (!bytes) return;
     const std::array<ClipLine, kClipCount> lines = FindClipLines(bytes, count);
-    for (int clip = 0; clip < kClipCount; ++clip) readClipLine(g_run.clips[clip], bytes, lines[clip]);
+    for (int clip = 0; clip < kClipCount; ++clip) ReadClipLine(clips[clip], bytes, lines[clip]);
 }

@@ -1,10 +1,10 @@
-// The packer's clip records from config.txt's clip lines.
+// The clips' times from config.txt's clip lines.
 #pragma once
 
 #include <cstdint>
 
-#include "common/clip_lines.h"
+#include "packer/base/clip_range.h"
 
-// Fills start, length and state of the three clip records from the bytes of
-// config.txt. Only the given count of bytes is read; the bytes are not changed.
-void parseClipLines(uint8_t* bytes, uint32_t count);
+// Enables each clip whose line is not empty and gives it the line's start and
+// length in milliseconds. Only the given count of bytes is read.
+void ReadClipLines(const uint8_t* bytes, uint32_t count, ClipRanges& clips);

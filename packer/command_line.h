@@ -1,12 +1,22 @@
-// The packer's command line: its options, the clip-name quote rule and the
-// default output path.
+// The packer's command line: the music file first, then options recognised by
+// their prefix, a later one overriding an earlier one.
 #pragma once
 
-#include <cstdint>
 #include <string>
+#include <vector>
 
-// Removes an opening double quote and, when there was one, a closing one too.
-void stripQuotes(char* name);
+#include "packer/base/clip_range.h"
+#include "packer/base/options.h"
 
-// Applies the options from argv[2] on to the run globals; argv[1] is the input.
-void readOptions(int argc, char* argv[]);
+struct CommandLine {
+    PackerOptions options;
+    ClipRanges clips{};                 // named and enabled by -chku1: to -chku3:
+    std::vector<int> namesKeptAsGiven;  // clips whose name has no code page 932 form
+};
+
+// Without an opening double quote the name as it is; else without it and
+// without a closing one.
+std::string StripQuotes(const std::string& name);
+
+// argv[1] is the music file; the options are looked for from argv[2] on.
+CommandLine ReadCommandLine(int argc, char* argv[]);

@@ -14,7 +14,7 @@
 namespace {
 
 #ifdef _WIN32
-void readOneKey() {
+void ReadOneKey() {
     if (_isatty(0)) {
         _getch();
         return;
@@ -23,15 +23,15 @@ void readOneKey() {
     (void)_read(0, &byte, 1);
 }
 #else
-void readOneByte() {
+void ReadOneByte() {
     char byte;
     (void)!read(STDIN_FILENO, &byte, 1);
 }
 
-void readOneKey() {
+void ReadOneKey() {
     termios saved;
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) {
-        readOneByte();
+        ReadOneByte();
         return;
     }
     termios raw = saved;
@@ -39,19 +39,19 @@ void readOneKey() {
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    readOneByte();
+    ReadOneByte();
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 #endif
 
 }  // namespace
 
-void waitForKey() {
+void WaitForKey() {
     std::fflush(stdout);
-    readOneKey();
+    ReadOneKey();
 }
 
-uint64_t millisecondClock() {
+uint64_t MillisecondClock() {
     auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
 }

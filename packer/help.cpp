@@ -1,7 +1,5 @@
 #include "packer/help.h"
 
-#include <cstdio>
-
 namespace {
 
 const char kHelp[] =
@@ -36,4 +34,4 @@ const char kHelp[] =
 
 }  // namespace
 
-void printHelp() { std::fputs(kHelp, stdout); }
+const char* HelpText() { return kHelp; }

@@ -1,4 +1,4 @@
-// The text `tessaryn -h` prints: how to call the packer, its options and mode bits.
+// The text `tessaryn -h` shows: how to call the packer, its options and mode bits.
 #pragma once
 
-void printHelp();
+const char* HelpText();

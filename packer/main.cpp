@@ -1,3 +1,3 @@
 #include "packer/driver.h"
 
-int main(int argc, char* argv[]) { return runPacker(argc, argv); }
+int main(int argc, char* argv[]) { return RunPacker(argc, argv); }

@@ -4,10 +4,14 @@
 
 #include <string>
 
+#include "packer/base/options.h"
+
+enum class SettingsFile { Read, NotFound };
+
 // Where the settings file is looked for: beside the program, or in the current
 // folder when the program's path names no folder.
-std::string settingsPath(const char* programPath);
+std::string SettingsPath(const char* programPath);
 
-// Reads the settings file into the run globals: 0 when it was opened (whatever
-// its lines held), 1 when it can't be opened.
-int readSettings(const char* programPath);
+// Applies the settings file's lines to `options`. Read when it was opened,
+// whatever its lines held.
+SettingsFile ReadSettings(const char* programPath, PackerOptions& options);

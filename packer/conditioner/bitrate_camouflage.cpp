@@ -1,6 +1,6 @@
 #include "packer/conditioner/bitrate_camouflage.h"
 
-#include <cstdio>
+#include <algorithm>
 
 using box::ReadU32;
 using box::Span;
@@ -9,7 +9,7 @@ using box::WriteU32;
 namespace {
 
 // Where the esds box's type field stands inside stsd, or 0 when there is none.
-uint32_t findEsdsType(const uint8_t* buffer, Span stsd) {
+uint32_t FindEsdsType(const uint8_t* buffer, Span stsd) {
     for (uint32_t at = stsd.offset + box::kHeaderSize; at + 4 <= stsd.End(); ++at) {
         if (box::TypeIs(buffer + at, "esds")) return at;
     }
@@ -24,29 +24,29 @@ public:
 
     // A descriptor's tag and its length of 1 to 4 bytes, 7 bits each, the high
     // bit saying that another byte follows.
-    bool enter(uint8_t tag) {
-        if (!has(1) || buffer_[at_++] != tag) return false;
+    bool Enter(uint8_t tag) {
+        if (!Has(1) || buffer_[at_++] != tag) return false;
         for (int i = 0; i < 4; ++i) {
-            if (!has(1)) return false;
+            if (!Has(1)) return false;
             if ((buffer_[at_++] & 0x80) == 0) return true;
         }
         return false;
     }
 
-    bool skip(uint32_t count) {
-        if (!has(count)) return false;
+    bool Skip(uint32_t count) {
+        if (!Has(count)) return false;
         at_ += count;
         return true;
     }
 
-    bool readByte(uint8_t* value) {
-        if (!has(1)) return false;
+    bool ReadByte(uint8_t* value) {
+        if (!Has(1)) return false;
         *value = buffer_[at_++];
         return true;
     }
 
-    uint32_t position() const { return at_; }
-    bool has(uint32_t count) const { return at_ <= end_ && end_ - at_ >= count; }
+    uint32_t Position() const { return at_; }
+    bool Has(uint32_t count) const { return at_ <= end_ && end_ - at_ >= count; }
 
 private:
     const uint8_t* buffer_;
@@ -61,41 +61,39 @@ constexpr uint8_t kHasUrl = 0x40;
 constexpr uint8_t kHasClockStream = 0x20;
 
 // Steps over the stream descriptor's id, flags and the optional fields they announce.
-bool skipStreamFields(DescriptorReader& reader) {
+bool SkipStreamFields(DescriptorReader& reader) {
     uint8_t flags = 0;
-    if (!reader.skip(2) || !reader.readByte(&flags)) return false;
-    if ((flags & kDependsOnStream) && !reader.skip(2)) return false;
+    if (!reader.Skip(2) || !reader.ReadByte(&flags)) return false;
+    if ((flags & kDependsOnStream) && !reader.Skip(2)) return false;
     uint8_t urlLength = 0;
-    if ((flags & kHasUrl) && (!reader.readByte(&urlLength) || !reader.skip(urlLength))) return false;
-    return !(flags & kHasClockStream) || reader.skip(2);
+    if ((flags & kHasUrl) && (!reader.ReadByte(&urlLength) || !reader.Skip(urlLength))) return false;
+    return !(flags & kHasClockStream) || reader.Skip(2);
 }
 
 // Where the decoder configuration's maximum bitrate stands (the average
 // follows it), or 0 when the esds box isn't laid out as understood here.
-uint32_t findDeclaredBitrates(const uint8_t* buffer, Span stsd) {
-    const uint32_t type = findEsdsType(buffer, stsd);
+uint32_t FindDeclaredBitrates(const uint8_t* buffer, Span stsd) {
+    const uint32_t type = FindEsdsType(buffer, stsd);
     if (type == 0) return 0;
     const uint32_t esds = type - 4;
     const uint32_t declared = ReadU32(buffer + esds);
     if (declared < FullBox::kBody || declared > stsd.End() - esds) return 0;
     DescriptorReader reader(buffer, esds + FullBox::kBody, esds + declared);
     // Object type, stream type and the three-byte buffer size come before the bitrates.
-    if (!reader.enter(kElementaryStreamTag) || !skipStreamFields(reader) || !reader.enter(kDecoderConfigTag) ||
-        !reader.skip(5) || !reader.has(8))
+    if (!reader.Enter(kElementaryStreamTag) || !SkipStreamFields(reader) || !reader.Enter(kDecoderConfigTag) ||
+        !reader.Skip(5) || !reader.Has(8))
         return 0;
-    return reader.position();
+    return reader.Position();
 }
 
 }  // namespace
 
-void CamouflageBitrates(uint8_t* buffer, Span stsd, uint32_t cap) {
-    if (cap == 0) return;
-    const uint32_t at = findDeclaredBitrates(buffer, stsd);
-    if (at == 0) return;
-    uint8_t* maxBitrate = buffer + at;
-    uint8_t* avgBitrate = buffer + at + 4;
-    std::printf("max.%lubps ", static_cast<unsigned long>(ReadU32(maxBitrate)));
-    if (ReadU32(maxBitrate) > cap) WriteU32(maxBitrate, cap);
-    std::printf("typ.%lubps\n", static_cast<unsigned long>(ReadU32(avgBitrate)));
-    if (ReadU32(avgBitrate) > cap) WriteU32(avgBitrate, cap);
+std::optional<DeclaredBitrates> CamouflageBitrates(uint8_t* buffer, Span stsd, uint32_t cap) {
+    if (cap == 0) return std::nullopt;
+    const uint32_t at = FindDeclaredBitrates(buffer, stsd);
+    if (at == 0) return std::nullopt;
+    const DeclaredBitrates declared{ReadU32(buffer + at), ReadU32(buffer + at + 4)};
+    WriteU32(buffer + at, std::min(declared.maximum, cap));
+    WriteU32(buffer + at + 4, std::min(declared.average, cap));
+    return declared;
 }

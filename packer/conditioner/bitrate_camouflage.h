@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "common/box.h"
+#include "packer/conditioner/track_report.h"
 
-// Caps the decoder configuration's declared bitrates inside `stsd` at `cap`,
-// printing the values found. Does nothing when there is no esds or its
-// descriptors are not laid out as the MPEG-4 systems rules describe.
-void CamouflageBitrates(uint8_t* buffer, box::Span stsd, uint32_t cap);
+// Caps the decoder configuration's declared bitrates inside `stsd` at `cap`
+// and gives the values found. Does nothing (and gives none) when `cap` is 0,
+// there is no esds, or its descriptors are not laid out as the MPEG-4 systems
+// rules describe.
+std::optional<DeclaredBitrates> CamouflageBitrates(uint8_t* buffer, box::Span stsd, uint32_t cap);

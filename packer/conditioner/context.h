@@ -1,4 +1,4 @@
-// The state of one conditioning run, shared by the box loop, the movie box
+// The state of one conditioning pass, shared by the box loop, the movie box
 // rebuild, the fragment rebuild and the fragment index.
 #pragma once
 
@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "common/box.h"
+#include "packer/base/clip_range.h"
+#include "packer/base/options.h"
+#include "packer/conditioner/track_report.h"
 
 // Size of the fixed ftyp + uuid(cpgd) prefix written in front of every track.
 constexpr int32_t kPrefixSize = 72;
@@ -14,6 +17,9 @@ constexpr int32_t kPrefixSize = 72;
 // Rebuilt sample tables are assembled in the second half of the WorkBuffer,
 // while the movie box occupies the first half.
 constexpr uint32_t kTableAreaOffset = 0x300000;
+
+// The clock in force before a movie box gives the track's own.
+constexpr TrackClock kDefaultClock{22050, 1024};
 
 // One entry of the fragment index: where a re-cut run starts and when it plays.
 struct IndexEntry {
@@ -24,33 +30,28 @@ struct IndexEntry {
     uint32_t sampleNumber = 1;
 };
 
-// Why the music track kept chunks of its own; the driver says so once per reason.
-enum class TrackNotice {
-    NoMusicTrack,     // the movie box holds no AAC sound track
-    TablesUnusable,   // its sample tables can't be rebuilt
-    SamplesApart,     // other data lies between its samples
-};
-
 struct ConditionerContext {
-    explicit ConditionerContext(uint8_t* workBuffer) : buffer(workBuffer) {}
+    ConditionerContext(uint8_t* workBuffer, const PackerOptions& runOptions) : buffer(workBuffer), options(runOptions) {}
 
     int32_t shift = kPrefixSize;  // output bytes written minus input bytes consumed
     uint32_t inputOffset = 0;     // input offset of the current top-level box
-    uint32_t timescale = 22050;
-    uint32_t sampleDelta = 1024;
+    TrackClock clock = kDefaultClock;
     uint32_t runningTime = 0;  // when the next fragment's samples begin
     // The music track's ID from the movie box: none before a movie box is read
     // (a fragment's first track fragment is then the music), 0 when it has none.
     std::optional<uint32_t> musicTrackId;
     bool ioedPending = false;
     uint32_t ioedOffset = 0;  // output offset of the inserted ioed box; 0 = none
+    ClipRanges clips{};       // in samples; located as the pieces are written
     std::vector<uint32_t> sampleSizes;
     std::vector<IndexEntry> index;
+    std::vector<TrackEvent> events;
     std::vector<TrackNotice> notices;  // each reason once
     uint8_t* buffer;  // the WorkBuffer: the current top-level box from byte 0
+    const PackerOptions& options;
 
     // Where the current top-level box lands in the output, before its own growth.
-    uint32_t outputOffset() const { return static_cast<uint32_t>(inputOffset + static_cast<uint32_t>(shift)); }
+    uint32_t OutputOffset() const { return static_cast<uint32_t>(inputOffset + static_cast<uint32_t>(shift)); }
 
     void Notice(TrackNotice reason) {
         for (TrackNotice given : notices) {

@@ -22,24 +22,19 @@ constexpr uint32_t kPrefixFtypSize = 28;  // the uuid(cpgd) box follows the ftyp
 // One 51-byte clip slot of the ioed box.
 namespace ClipSlot {
 constexpr uint32_t kSize = 51;
-constexpr uint32_t kName = 0;  // the name's text, then zero bytes
-constexpr uint32_t kNameLength = kClipNameFieldSize;
-constexpr uint32_t kBoxOffset = 32;      // the moov or moof holding the clip's first sample
-constexpr uint32_t kTrackFragment = 36;  // 1 in a movie box; in a moof, the music track's traf
-constexpr uint32_t kPiece = 37;          // 1-based chunk (moov) or run (moof) number
-constexpr uint32_t kSample = 38;         // 1-based sample number within it
-constexpr uint32_t kLength = 39;         // the clip's length in samples
-constexpr uint32_t kFirstConstant = 43;  // 1
-constexpr uint32_t kSecondConstant = 47;  // 65
+constexpr uint32_t kName = 0, kNameLength = kClipNameFieldSize;  // the name's text, then zero bytes
+// The moov or moof holding the clip's first sample; the track fragment (1 in a
+// movie box; in a moof, the music track's traf); the 1-based chunk (moov) or
+// run (moof) number and the sample's number within it; the clip's length in
+// samples; the two constant words 1 and 65.
+constexpr uint32_t kBoxOffset = 32, kTrackFragment = 36, kPiece = 37, kSample = 38, kLength = 39;
+constexpr uint32_t kFirstConstant = 43, kSecondConstant = 47;
 }  // namespace ClipSlot
 
 // The ioed box: header and extended type, two flag words, eight zero bytes,
 // the number of clip slots, then the slots.
 namespace Ioed {
-constexpr uint32_t kFirstFlagWord = 24;
-constexpr uint32_t kSecondFlagWord = 28;
-constexpr uint32_t kSlotCount = 40;
-constexpr uint32_t kFirstSlot = 41;
+constexpr uint32_t kFirstFlagWord = 24, kSecondFlagWord = 28, kSlotCount = 40, kFirstSlot = 41;
 constexpr uint32_t kPlainSize = kFirstSlot;  // no clip slots
 constexpr uint32_t kSlotsWritten = kClipCount;
 constexpr uint32_t kWithClipsSize = kFirstSlot + kSlotsWritten * ClipSlot::kSize;  // 194

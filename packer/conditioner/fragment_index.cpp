@@ -11,51 +11,51 @@ constexpr uint32_t kIndexFrameSize = box::kHeaderSize + Tfra::kFirstEntry + Mfro
 
 // One byte for each number while every value fits one, as the handset
 // expects, else the smallest of two or four that holds the largest.
-uint32_t widthFor(uint32_t largest) {
+uint32_t WidthFor(uint32_t largest) {
     if (largest <= 0xFF) return 1;
     if (largest <= 0xFFFF) return 2;
     return 4;
 }
 
-IndexNumberWidths widthsFor(const std::vector<IndexEntry>& entries) {
+IndexNumberWidths WidthsFor(const std::vector<IndexEntry>& entries) {
     uint32_t trackFragment = 0, run = 0, sample = 0;
     for (const IndexEntry& entry : entries) {
         trackFragment = std::max(trackFragment, entry.trackFragment);
         run = std::max(run, entry.runNumber);
         sample = std::max(sample, entry.sampleNumber);
     }
-    return IndexNumberWidths{widthFor(trackFragment), widthFor(run), widthFor(sample)};
+    return IndexNumberWidths{WidthFor(trackFragment), WidthFor(run), WidthFor(sample)};
 }
 
-uint8_t* putNumber(uint8_t* to, uint32_t value, uint32_t width) {
+uint8_t* PutNumber(uint8_t* to, uint32_t value, uint32_t width) {
     for (uint32_t i = width; i-- > 0;) *to++ = static_cast<uint8_t>(value >> (8 * i));
     return to;
 }
 
-uint8_t* putEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths& widths) {
+uint8_t* PutEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths& widths) {
     WriteU32(to + Tfra::kEntryTime, entry.time);
     WriteU32(to + Tfra::kEntryMoofOffsetV0, entry.moofOffset);
-    to = putNumber(to + Tfra::kEntryNumbersV0, entry.trackFragment, widths.trackFragment);
-    to = putNumber(to, entry.runNumber, widths.run);
-    return putNumber(to, entry.sampleNumber, widths.sample);
+    to = PutNumber(to + Tfra::kEntryNumbersV0, entry.trackFragment, widths.trackFragment);
+    to = PutNumber(to, entry.runNumber, widths.run);
+    return PutNumber(to, entry.sampleNumber, widths.sample);
 }
 
 }  // namespace
 
 std::vector<uint8_t> BuildFragmentIndex(const std::vector<IndexEntry>& entries) {
-    const IndexNumberWidths widths = widthsFor(entries);
+    const IndexNumberWidths widths = WidthsFor(entries);
     const uint32_t count = static_cast<uint32_t>(entries.size());
-    const uint32_t entriesSize = count * widths.entrySize();
+    const uint32_t entriesSize = count * widths.EntrySize();
     const uint32_t indexSize = entriesSize + kIndexFrameSize;
     std::vector<uint8_t> bytes(indexSize);
     uint8_t* tfra = box::WriteHeader(bytes.data(), indexSize, "mfra");
     box::WriteHeader(tfra, Tfra::kFirstEntry + entriesSize, "tfra");
     WriteU32(tfra + FullBox::kVersionAndFlags, 0);  // version 0: time and offset of 32 bits
     WriteU32(tfra + Tfra::kTrackId, 1);
-    WriteU32(tfra + Tfra::kLengthSizes, widths.lengthSizeWord());
+    WriteU32(tfra + Tfra::kLengthSizes, widths.LengthSizeWord());
     WriteU32(tfra + Tfra::kEntryCount, count);
     uint8_t* to = tfra + Tfra::kFirstEntry;
-    for (const IndexEntry& entry : entries) to = putEntry(to, entry, widths);
+    for (const IndexEntry& entry : entries) to = PutEntry(to, entry, widths);
     box::WriteHeader(to, Mfro::kBoxSize, "mfro");
     WriteU32(to + FullBox::kVersionAndFlags, 0);
     WriteU32(to + Mfro::kMfraSize, indexSize);
@@ -64,6 +64,6 @@ std::vector<uint8_t> BuildFragmentIndex(const std::vector<IndexEntry>& entries) 
 
 uint32_t WriteFragmentIndex(OutputFile& output, const std::vector<IndexEntry>& entries) {
     const std::vector<uint8_t> bytes = BuildFragmentIndex(entries);
-    output.write(bytes.data(), bytes.size());
+    output.Write(bytes.data(), bytes.size());
     return static_cast<uint32_t>(bytes.size());
 }

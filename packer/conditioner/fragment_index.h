@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "packer/conditioner/context.h"
-#include "packer/file_io.h"
+#include "packer/base/files.h"
 
 // How many bytes a tfra entry gives each of its three numbers (track fragment,
 // run, sample), and the length-size word that records them: for each number
@@ -16,9 +16,9 @@ struct IndexNumberWidths {
     uint32_t run = 1;
     uint32_t sample = 1;
 
-    uint32_t entrySize() const { return Tfra::kEntryNumbersV0 + trackFragment + run + sample; }
-    uint32_t lengthSizeWord() const { return (trackFragment - 1) << 4 | (run - 1) << 2 | (sample - 1); }
-    static IndexNumberWidths fromLengthSizeWord(uint32_t word) {
+    uint32_t EntrySize() const { return Tfra::kEntryNumbersV0 + trackFragment + run + sample; }
+    uint32_t LengthSizeWord() const { return (trackFragment - 1) << 4 | (run - 1) << 2 | (sample - 1); }
+    static IndexNumberWidths FromLengthSizeWord(uint32_t word) {
         return IndexNumberWidths{(word >> 4 & 3) + 1, (word >> 2 & 3) + 1, (word & 3) + 1};
     }
 };

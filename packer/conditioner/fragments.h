@@ -9,7 +9,7 @@
 
 #include "packer/conditioner/context.h"
 #include "packer/conditioner/offset_map.h"
-#include "packer/file_io.h"
+#include "packer/base/files.h"
 
 // What becomes of a movie fragment, decided from its bytes before anything is
 // written: whether its runs are re-cut, which track fragment is the music's,
@@ -18,6 +18,7 @@ struct FragmentPlan {
     bool recut = false;
     box::Span musicTraf;  // size 0: none
     uint32_t musicTrafNumber = 0;
+    bool holdsPieces = false;  // clips are located in its runs when it is written
     uint32_t outputSize = 0;
     std::vector<OffsetField> offsets;
 };

@@ -1,12 +1,10 @@
 #include "packer/conditioner/movie_box.h"
 
 #include <cassert>
-#include <cstdio>
 #include <cstring>
 
 #include "packer/conditioner/bitrate_camouflage.h"
 #include "packer/conditioner/pieces.h"
-#include "packer/run_state.h"
 
 using box::DeclaredEntriesFit;
 using box::ReadU32;
@@ -15,33 +13,33 @@ using box::WriteU32;
 
 namespace {
 
-uint32_t stscSize(uint32_t chunks) { return Stsc::kEntries + Stsc::kEntrySize * chunks; }
-uint32_t chunkTableSize(uint32_t chunks) { return Stco::kEntries + Stco::kEntrySize * chunks; }  // stco and stss alike
+uint32_t StscSize(uint32_t chunks) { return Stsc::kEntries + Stsc::kEntrySize * chunks; }
+uint32_t ChunkTableSize(uint32_t chunks) { return Stco::kEntries + Stco::kEntrySize * chunks; }  // stco and stss alike
 
 // ---- Reading the music track ----
 
-bool readTimescale(const uint8_t* buffer, MusicTables& music) {
+bool ReadTimescale(const uint8_t* buffer, MusicTables& music) {
     Span mdhd = box::FindChild(buffer, music.track.mdia, "mdhd");
     if (!box::Found(mdhd) || mdhd.size < Mdhd::kTimescaleV0 + 4 || buffer[mdhd.offset + FullBox::kVersion] != 0)
         return false;  // version 0 only
-    music.timescale = ReadU32(buffer + mdhd.offset + Mdhd::kTimescaleV0);
-    return music.timescale != 0;
+    music.clock.timescale = ReadU32(buffer + mdhd.offset + Mdhd::kTimescaleV0);
+    return music.clock.timescale != 0;
 }
 
 // The samples the movie box holds are those of every time-to-sample entry:
 // encoders write a shorter last frame as an entry of its own. The chunk cut
 // and the clips use the first entry's duration.
-bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, MusicTables& music) {
+bool ReadTimeToSample(const uint8_t* buffer, const ConditionerContext& context, MusicTables& music) {
     music.stts = box::FindChild(buffer, music.track.stbl, "stts");
     if (!box::Found(music.stts) || !DeclaredEntriesFit(buffer, music.stts, Stts::kEntryCount, Stts::kEntries, Stts::kEntrySize))
         return false;
     const uint8_t* stts = buffer + music.stts.offset;
     const uint32_t entries = ReadU32(stts + Stts::kEntryCount);
-    music.sampleDelta = context.sampleDelta;
+    music.clock.sampleDelta = context.clock.sampleDelta;
     music.sampleCount = 0;
     if (entries == 0) return true;
-    music.sampleDelta = ReadU32(stts + Stts::kEntries + Stts::kSampleDelta);
-    if (music.sampleDelta == 0) return false;
+    music.clock.sampleDelta = ReadU32(stts + Stts::kEntries + Stts::kSampleDelta);
+    if (music.clock.sampleDelta == 0) return false;
     uint64_t samples = 0;
     for (uint32_t i = 0; i < entries; ++i) samples += ReadU32(stts + Stts::kEntries + Stts::kEntrySize * i + Stts::kSampleCount);
     if (samples > UINT32_MAX) return false;
@@ -49,7 +47,7 @@ bool readTimeToSample(const uint8_t* buffer, const ConditionerContext& context, 
     return true;
 }
 
-bool readSampleTables(const uint8_t* buffer, MusicTables& music) {
+bool ReadSampleTables(const uint8_t* buffer, MusicTables& music) {
     const Span stbl = music.track.stbl;
     music.stsd = box::FindChild(buffer, stbl, "stsd");
     music.stsc = box::FindChild(buffer, stbl, "stsc");
@@ -114,8 +112,8 @@ SamplePlacement SamplesLie(const uint8_t* buffer, const MusicTables& music) {
     return apart ? SamplePlacement::Apart : SamplePlacement::BackToBack;
 }
 
-bool tablesFitTableArea(MusicTables& music) {
-    music.chunkCount = CountPieces(PieceClock{music.timescale, music.sampleDelta}, music.sampleCount);
+bool TablesFitTableArea(MusicTables& music) {
+    music.chunkCount = CountPieces(music.clock, music.sampleCount);
     const uint64_t chunks = music.chunkCount;
     const uint64_t size = uint64_t{music.stsd.size} + music.stts.size + music.stsz.size + Stsc::kEntries +
                           Stsc::kEntrySize * chunks + 2 * (Stco::kEntries + Stco::kEntrySize * chunks);
@@ -127,26 +125,26 @@ bool tablesFitTableArea(MusicTables& music) {
 ChunkLayout ChooseLayout(const ConditionerContext& context, uint32_t size, MovieBoxPlan& plan) {
     const uint8_t* buffer = context.buffer;
     MusicTables& music = plan.music;
-    plan.clockRead = readTimescale(buffer, music) && readTimeToSample(buffer, context, music);
-    if (!plan.clockRead || !readSampleTables(buffer, music)) return ChunkLayout::KeptTablesUnusable;
+    plan.clockRead = ReadTimescale(buffer, music) && ReadTimeToSample(buffer, context, music);
+    if (!plan.clockRead || !ReadSampleTables(buffer, music)) return ChunkLayout::KeptTablesUnusable;
     switch (SamplesLie(buffer, music)) {
         case SamplePlacement::Unusable: return ChunkLayout::KeptTablesUnusable;
         case SamplePlacement::Apart: return ChunkLayout::KeptSamplesApart;
         case SamplePlacement::BackToBack: break;
     }
-    return size <= kTableAreaOffset && tablesFitTableArea(music) ? ChunkLayout::Rebuilt : ChunkLayout::KeptTablesUnusable;
+    return size <= kTableAreaOffset && TablesFitTableArea(music) ? ChunkLayout::Rebuilt : ChunkLayout::KeptTablesUnusable;
 }
 
 // ---- The new sample table ----
 
 // Appends a box copied from the movie box to the table area.
-uint8_t* copyBox(uint8_t* to, const uint8_t* buffer, Span from) {
+uint8_t* CopyBox(uint8_t* to, const uint8_t* buffer, Span from) {
     std::memcpy(to, buffer + from.offset, from.size);
     return to + from.size;
 }
 
 // A table of stsc's, stco's or stss's layout: version 0, flags 0, the entry count.
-uint8_t* startTable(uint8_t* to, uint32_t size, const char (&type)[5], uint32_t entries) {
+uint8_t* StartTable(uint8_t* to, uint32_t size, const char (&type)[5], uint32_t entries) {
     box::WriteHeader(to, size, type);
     WriteU32(to + FullBox::kVersionAndFlags, 0);
     WriteU32(to + Stco::kEntryCount, entries);
@@ -158,15 +156,15 @@ template <class Visit>
 void ForEachNewChunk(const ConditionerContext& context, const MusicTables& music, Visit visit) {
     uint32_t taken = 0;
     for (uint32_t chunk = 1; taken < music.sampleCount; ++chunk) {
-        const uint32_t samples = CutOneSecond(clockOf(context), chunk, taken, music.sampleCount);
+        const uint32_t samples = CutOneSecond(context.clock, chunk, taken, music.sampleCount);
         visit(chunk, samples);
         taken += samples;
     }
 }
 
 // The new sample-to-chunk table: one entry (first chunk, samples, description 1) per chunk.
-uint8_t* buildSampleToChunk(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
-    uint8_t* entry = startTable(to, stscSize(music.chunkCount), "stsc", music.chunkCount);
+uint8_t* BuildSampleToChunk(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
+    uint8_t* entry = StartTable(to, StscSize(music.chunkCount), "stsc", music.chunkCount);
     ForEachNewChunk(context, music, [&entry](uint32_t chunk, uint32_t samples) {
         WriteU32(entry + Stsc::kFirstChunk, chunk);
         WriteU32(entry + Stsc::kSamplesPerChunk, samples);
@@ -179,10 +177,10 @@ uint8_t* buildSampleToChunk(uint8_t* to, const ConditionerContext& context, cons
 // The chunk offsets as input positions (moved to the output when written), and
 // the sync sample table: each chunk's first sample. The samples lie one after
 // the other from the input's first chunk offset on.
-uint8_t* buildChunkTables(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
-    uint8_t* chunkOffsets = startTable(to, chunkTableSize(music.chunkCount), "stco", music.chunkCount);
-    uint8_t* syncSamples = startTable(chunkOffsets + Stco::kEntrySize * music.chunkCount,
-                                      chunkTableSize(music.chunkCount), "stss", music.chunkCount);
+uint8_t* BuildChunkTables(uint8_t* to, const ConditionerContext& context, const MusicTables& music) {
+    uint8_t* chunkOffsets = StartTable(to, ChunkTableSize(music.chunkCount), "stco", music.chunkCount);
+    uint8_t* syncSamples = StartTable(chunkOffsets + Stco::kEntrySize * music.chunkCount,
+                                      ChunkTableSize(music.chunkCount), "stss", music.chunkCount);
     uint32_t offset = music.sampleCount ? ReadU32(context.buffer + music.stco.offset + Stco::kEntries) : 0;
     uint32_t sample = 0;
     ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
@@ -194,7 +192,7 @@ uint8_t* buildChunkTables(uint8_t* to, const ConditionerContext& context, const 
     return syncSamples + Stss::kEntrySize * music.chunkCount;
 }
 
-void readSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
+void ReadSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
     context.sampleSizes.resize(count);
     const uint8_t* sizes = context.buffer + stsz.offset + Stsz::kEntries;
     for (uint32_t i = 0; i < count; ++i) context.sampleSizes[i] = ReadU32(sizes + Stsz::kEntrySize * i);
@@ -202,16 +200,16 @@ void readSampleSizes(ConditionerContext& context, Span stsz, uint32_t count) {
 
 // Builds stsd, stts, stsc, stsz, stco and stss in the table area; returns their
 // size and where the new stco's entries start.
-uint32_t buildSampleTables(ConditionerContext& context, const MusicTables& music, uint32_t* chunkOffsetsAt) {
+uint32_t BuildSampleTables(ConditionerContext& context, const MusicTables& music, uint32_t* chunkOffsetsAt) {
     uint8_t* buffer = context.buffer;
     uint8_t* tables = buffer + kTableAreaOffset;
-    uint8_t* to = copyBox(tables, buffer, music.stsd);
-    to = copyBox(to, buffer, music.stts);
-    to = buildSampleToChunk(to, context, music);
-    to = copyBox(to, buffer, music.stsz);
-    readSampleSizes(context, music.stsz, music.sampleCount);
+    uint8_t* to = CopyBox(tables, buffer, music.stsd);
+    to = CopyBox(to, buffer, music.stts);
+    to = BuildSampleToChunk(to, context, music);
+    to = CopyBox(to, buffer, music.stsz);
+    ReadSampleSizes(context, music.stsz, music.sampleCount);
     *chunkOffsetsAt = static_cast<uint32_t>(to - buffer) + Stco::kEntries;
-    to = buildChunkTables(to, context, music);
+    to = BuildChunkTables(to, context, music);
     return static_cast<uint32_t>(to - tables);
 }
 
@@ -248,24 +246,24 @@ void CollectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunk
 
 // ---- Clips ----
 
-void LocateClipsInNewChunks(const ConditionerContext& context, const MusicTables& music) {
-    const uint32_t boxOffset = context.outputOffset();
+void LocateClipsInNewChunks(ConditionerContext& context, const MusicTables& music) {
+    const uint32_t boxOffset = context.OutputOffset();
     uint32_t time = 0;
     ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
-        LocateClips(context, PiecePlace{boxOffset, 1, chunk, PiecePlace::Kind::Chunk}, time, samples);
-        time += samples * context.sampleDelta;
+        LocateClips(context, PiecePlace{boxOffset, 1, chunk, PieceKind::Chunk}, time, samples);
+        time += samples * context.clock.sampleDelta;
     });
 }
 
-void LocateClipsInInputChunks(const ConditionerContext& context, const MusicTables& music) {
-    const uint32_t boxOffset = context.outputOffset();
+void LocateClipsInInputChunks(ConditionerContext& context, const MusicTables& music) {
+    const uint32_t boxOffset = context.OutputOffset();
     ForEachInputChunk(context.buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
-        LocateClips(context, PiecePlace{boxOffset, 1, chunk + 1, PiecePlace::Kind::Chunk}, first * context.sampleDelta,
+        LocateClips(context, PiecePlace{boxOffset, 1, chunk + 1, PieceKind::Chunk}, first * context.clock.sampleDelta,
                     samples);
     });
 }
 
-void growContainers(uint8_t* buffer, const TrackBoxes& track, uint32_t growth) {
+void GrowContainers(uint8_t* buffer, const TrackBoxes& track, uint32_t growth) {
     box::AddU32(buffer, growth);
     for (Span container : {track.trak, track.mdia, track.minf, track.stbl}) box::AddU32(buffer + container.offset, growth);
 }
@@ -274,13 +272,13 @@ void growContainers(uint8_t* buffer, const TrackBoxes& track, uint32_t growth) {
 // follows the old stbl (boxes behind it in minf and mdia, other tracks, the rest).
 void WriteRebuilt(uint8_t* buffer, OutputFile& output, uint32_t size, const MovieBoxPlan& plan) {
     const Span stbl = plan.music.track.stbl;
-    growContainers(buffer, plan.music.track, plan.outputSize - size);
+    GrowContainers(buffer, plan.music.track, plan.outputSize - size);
     const uint32_t head = stbl.offset + box::kHeaderSize;
     const uint32_t tail = size - stbl.End();
     assert(head + plan.tablesSize + tail == ReadU32(buffer) && "written movie box differs from its declared size");
-    output.write(buffer, head);
-    output.write(buffer + kTableAreaOffset, plan.tablesSize);
-    output.write(buffer + stbl.End(), tail);
+    output.Write(buffer, head);
+    output.Write(buffer + kTableAreaOffset, plan.tablesSize);
+    output.Write(buffer + stbl.End(), tail);
 }
 
 TrackNotice NoticeFor(ChunkLayout layout) {
@@ -297,17 +295,16 @@ MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size) {
     plan.music.track = FindMusicTrack(context.buffer, Span{0, size});
     context.musicTrackId = box::Found(plan.music.track.trak) ? TrackIdOf(context.buffer, plan.music.track.trak) : 0;
     if (box::Found(plan.music.track.trak)) plan.layout = ChooseLayout(context, size, plan);
-    if (plan.clockRead) {
-        context.timescale = plan.music.timescale;
-        context.sampleDelta = plan.music.sampleDelta;
-    }
+    if (plan.clockRead) context.clock = plan.music.clock;
     uint32_t newChunkOffsetsAt = 0;
     if (plan.layout == ChunkLayout::Rebuilt) {
-        plan.tablesSize = buildSampleTables(context, plan.music, &newChunkOffsetsAt);
+        plan.tablesSize = BuildSampleTables(context, plan.music, &newChunkOffsetsAt);
         plan.outputSize = size - plan.music.track.stbl.size + box::kHeaderSize + plan.tablesSize;
     } else {
         context.Notice(NoticeFor(plan.layout));
     }
+    plan.holdsPieces = plan.layout == ChunkLayout::Rebuilt ? plan.music.chunkCount != 0
+                                                            : plan.layout == ChunkLayout::KeptSamplesApart;
     CollectChunkOffsets(context.buffer, size, newChunkOffsetsAt, plan);
     return plan;
 }
@@ -319,18 +316,19 @@ void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t siz
     const bool musicRead = rebuilt || plan.layout == ChunkLayout::KeptSamplesApart;
     // A rebuilt track is written with the copy of its stsd in the table area.
     const Span stsd = rebuilt ? Span{kTableAreaOffset, plan.music.stsd.size} : plan.music.stsd;
-    if (musicRead) CamouflageBitrates(buffer, stsd, g_run.camouflageBitrate);
+    if (musicRead) {
+        if (const auto declared = CamouflageBitrates(buffer, stsd, context.options.camouflageBitrate))
+            context.events.push_back(*declared);
+    }
     if (rebuilt) LocateClipsInNewChunks(context, plan.music);
     if (plan.layout == ChunkLayout::KeptSamplesApart) LocateClipsInInputChunks(context, plan.music);
-    if (plan.clockRead) context.runningTime += context.sampleDelta * plan.music.sampleCount;
+    if (plan.clockRead) context.runningTime += context.clock.sampleDelta * plan.music.sampleCount;
     for (const OffsetField& field : plan.offsets) {
         const bool moved = MoveField(buffer, field, map);
         assert(moved && "an offset the plan checked did not move");
         (void)moved;
     }
     if (rebuilt) WriteRebuilt(buffer, output, size, plan);
-    else output.write(buffer, size);
-    if (musicRead)
-        std::printf("%luHz (%lusamples)\n", static_cast<unsigned long>(context.timescale),
-                    static_cast<unsigned long>(context.sampleDelta));
+    else output.Write(buffer, size);
+    if (musicRead) context.events.push_back(context.clock);
 }

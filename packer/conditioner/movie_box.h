@@ -10,14 +10,13 @@
 #include "packer/conditioner/context.h"
 #include "packer/conditioner/music_track.h"
 #include "packer/conditioner/offset_map.h"
-#include "packer/file_io.h"
+#include "packer/base/files.h"
 
 // The music track's tables as the movie box holds them.
 struct MusicTables {
     TrackBoxes track;
     box::Span stsd, stts, stsc, stsz, stco;
-    uint32_t timescale = 0;
-    uint32_t sampleDelta = 0;
+    TrackClock clock{0, 0};
     uint32_t sampleCount = 0;  // N: the samples the movie box holds
     uint32_t chunkCount = 0;   // K: the one-second chunks they are cut into
 };
@@ -36,6 +35,7 @@ struct MovieBoxPlan {
     ChunkLayout layout = ChunkLayout::NoMusicTrack;
     MusicTables music;
     bool clockRead = false;  // the music track's timescale and sample duration
+    bool holdsPieces = false;  // clips are located in its chunks when it is written
     uint32_t tablesSize = 0;  // of the rebuilt tables
     uint32_t outputSize = 0;
     std::vector<OffsetField> offsets;
@@ -48,6 +48,6 @@ struct MovieBoxPlan {
 MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size);
 
 // Writes the planned movie box with its offsets moved by `map`, caps the
-// bitrates, locates the clips in its chunks and adds its growth to the shift.
+// bitrates and locates the clips in its chunks, reporting both and the clock.
 void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t size, const MovieBoxPlan& plan,
                    const OffsetMap& map);

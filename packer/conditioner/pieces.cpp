@@ -1,9 +1,5 @@
 #include "packer/conditioner/pieces.h"
 
-#include <cstdio>
-
-#include "packer/run_state.h"
-
 namespace {
 
 // Chunk, run and sample numbers are single bytes in the ioed slot.
@@ -11,7 +7,7 @@ constexpr uint32_t kLargestSlotNumber = 255;
 
 }  // namespace
 
-uint32_t CutOneSecond(PieceClock clock, uint32_t piece, uint32_t taken, uint32_t total) {
+uint32_t CutOneSecond(TrackClock clock, uint32_t piece, uint32_t taken, uint32_t total) {
     // 64 bits: piece × timescale overflows 32 bits on long runs at high rates.
     int64_t boundary = static_cast<int64_t>(uint64_t{piece} * clock.timescale / clock.sampleDelta);
     int64_t count = boundary - taken;
@@ -22,18 +18,33 @@ uint32_t CutOneSecond(PieceClock clock, uint32_t piece, uint32_t taken, uint32_t
     return static_cast<uint32_t>(count);
 }
 
-uint32_t CountPieces(PieceClock clock, uint32_t total) {
+uint32_t CountPieces(TrackClock clock, uint32_t total) {
     uint32_t pieces = 0;
     for (uint32_t taken = 0; taken < total; ++pieces) taken += CutOneSecond(clock, pieces + 1, taken, total);
     return pieces;
 }
 
-void LocateClips(const ConditionerContext& context, const PiecePlace& place, uint32_t startTime, uint32_t samples) {
-    ConvertClipRanges(context.sampleDelta, context.timescale);
-    const uint32_t delta = context.sampleDelta;
+ClipRanges ClipsInSamples(const ClipRanges& clips, TrackClock clock) {
+    const uint64_t ts = clock.timescale;
+    const uint64_t d = clock.sampleDelta;
+    ClipRanges converted = clips;
+    for (ClipRange& clip : converted) {
+        if (clip.state == ClipState::Unused) continue;
+        // Whole seconds and milliseconds are converted apart and added, so a
+        // start lands on the same sample as the handset computes it.
+        const uint64_t seconds = clip.start / 1000;
+        const uint64_t milliseconds = clip.start % 1000;
+        clip.length = static_cast<uint32_t>(clip.length * ts / d / 1000);
+        clip.start = static_cast<uint32_t>(seconds * ts / d + milliseconds * ts / d / 1000);
+    }
+    return converted;
+}
+
+void LocateClips(ConditionerContext& context, const PiecePlace& place, uint32_t startTime, uint32_t samples) {
+    const uint32_t delta = context.clock.sampleDelta;
     const uint32_t endTime = startTime + samples * delta;
     for (int number = 1; number <= kClipCount; ++number) {
-        ClipRange& clip = g_run.clips[number - 1];
+        ClipRange& clip = context.clips[number - 1];
         if (clip.state != ClipState::Enabled) continue;
         const uint32_t clipTime = clip.start * delta;
         if (clipTime < startTime || clipTime >= endTime) continue;
@@ -41,9 +52,7 @@ void LocateClips(const ConditionerContext& context, const PiecePlace& place, uin
         // A wrapped number would start the ring tone at the wrong place; the
         // user has to move such a clip.
         if (place.piece > kLargestSlotNumber || sampleNumber > kLargestSlotNumber) {
-            const char* kind = place.kind == PiecePlace::Kind::Chunk ? "chunk" : "run";
-            if (place.piece > kLargestSlotNumber) std::printf("  error: clip %d lies beyond %s 255\n", number, kind);
-            else std::printf("  error: clip %d lies beyond sample 255 of its %s\n", number, kind);
+            context.events.push_back(ClipOutOfReach{number, place.kind, place.piece > kLargestSlotNumber});
             clip.state = ClipState::OutOfReach;
             continue;
         }
@@ -52,21 +61,5 @@ void LocateClips(const ConditionerContext& context, const PiecePlace& place, uin
         clip.runNumber = static_cast<uint8_t>(place.piece);
         clip.sampleNumber = static_cast<uint8_t>(sampleNumber);
         clip.state = ClipState::Located;
-    }
-}
-
-void ConvertClipRanges(uint32_t sampleDelta, uint32_t timescale) {
-    if (g_run.clipRangesConverted) return;
-    g_run.clipRangesConverted = true;
-    const uint64_t ts = timescale;
-    const uint64_t d = sampleDelta;
-    for (ClipRange& clip : g_run.clips) {
-        if (clip.state == ClipState::Unused) continue;
-        // Whole seconds and milliseconds are converted apart and added, so a
-        // start lands on the same sample as the handset computes it.
-        const uint64_t seconds = clip.start / 1000;
-        const uint64_t milliseconds = clip.start % 1000;
-        clip.length = static_cast<uint32_t>(clip.length * ts / d / 1000);
-        clip.start = static_cast<uint32_t>(seconds * ts / d + milliseconds * ts / d / 1000);
     }
 }

@@ -1,6 +1,8 @@
-// The conditioner on tracks of our own making, through real files as the driver
-// calls it: one-second chunks and runs, the movie boxes left as they are, clip
-// slots, the fragment index, the top-level box stream and the declared bitrates.
+// The conditioner on tracks of our own making, called as the driver calls it
+// with the run's options and clips: one-second chunks and runs, the movie boxes
+// left as they are, clip slots, the fragment index, the top-level box stream
+// and the declared bitrates. Where it says so, the inspector's track check
+// judges the written track too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,7 @@
 
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/pieces.h"
-#include "packer/run_state.h"
+#include "packer/inspect/track_check.h"
 #include "tests/tools/testkit.h"
 
 namespace {
@@ -19,48 +21,47 @@ using namespace testkit;
 constexpr uint32_t MFRA = ModeFlag::ADD_MFRA, IOED = ModeFlag::ADD_IOED, REFRAG = ModeFlag::REFRAGMENT;
 constexpr uint32_t kAt = 2560;  // where the track's data lies in the package
 const std::string kStbl = "moov/trak/mdia/minf/stbl/";
-const Bytes kPrefix = {0, 0, 0, 28, 'f', 't', 'y', 'p', 'k', 'd', 'd', 'i', 0, 0, 0, 0, 'k', 'd', 'd', 'i', '3', 'g', '2', 'a',
-                       'm', 'p', '4', '2', 0, 0, 0, 44, 'u', 'u', 'i', 'd', 'c', 'p', 'g', 'd', 0xA8, 0x8C, 0x11, 0xD4, 0x81,
-                       0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
 struct Clip { int number; const char* name; uint32_t startMs, lengthMs; };
-struct Conditioned { TrackOutcome outcome; int32_t shift = 0; Bytes track; std::string console; std::vector<TrackNotice> notices; };
+struct Conditioned { TrackReport report; Bytes track; };
 
-// The run globals as the driver leaves them, then the conditioner over real files.
-Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const std::vector<Clip>& clips = {}, bool chkufr = false) {
-    resetPackerRun();
-    g_run.modeFlags = mode, g_run.camouflageBitrate = kDefaultCamouflageBitrate, g_run.chkufrFlag = chkufr ? 1 : 0;
-    g_run.workBuffer.reset(new uint8_t[kWorkBufferSize]);
+// The conditioner over real files, as the driver calls it.
+Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const std::vector<Clip>& clips = {}, bool free = false) {
+    PackerOptions options;
+    options.modeFlags = mode, options.camouflageBitrate = kDefaultCamouflageBitrate, options.freeToUse = free;
+    ClipRanges ranges{};
     for (const Clip& clip : clips) {
-        ClipRange& range = g_run.clips[clip.number - 1];
+        ClipRange& range = ranges[clip.number - 1];
         std::snprintf(range.name, sizeof range.name, "%s", clip.name);
         range.start = clip.startMs, range.length = clip.lengthMs, range.state = ClipState::Enabled;
     }
     TempFolder folder;
     writeFile(folder / "in.3g2", input);
-    Conditioned result;
     InputFile in;
     OutputFile out;
-    EXPECT_TRUE(in.open(folder / "in.3g2") && out.create(folder / "out") && out.writeZeros(kAt));
-    testing::internal::CaptureStdout();
-    const ConditionedTrack made = ConditionMusicTrack(in, out, kAt);
-    result.outcome = made.outcome, result.shift = made.change, result.notices = made.notices;
-    std::fflush(stdout);
-    result.console = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(out.close());
+    EXPECT_TRUE(in.Open(folder / "in.3g2") && out.Create(folder / "out") && out.WriteZeros(kAt));
+    std::vector<uint8_t> workBuffer(kWorkBufferSize);
+    Conditioned result{ConditionMusicTrack(options, ranges, in, out, kAt, workBuffer.data()), {}};
+    EXPECT_TRUE(out.Close());
     const Bytes written = readFile(folder / "out");
     result.track.assign(written.begin() + kAt, written.end());
-    if (result.outcome == TrackOutcome::Conditioned) {
-        EXPECT_EQ(static_cast<int64_t>(result.track.size()) - static_cast<int64_t>(input.size()), result.shift);
-    }
+    const int64_t grown = static_cast<int64_t>(result.track.size()) - static_cast<int64_t>(input.size());
+    EXPECT_TRUE(result.report.outcome != TrackOutcome::Conditioned || grown == result.report.change);
     return result;
 }
 
-TrackLayout layoutOf(uint32_t moov, std::vector<std::vector<uint32_t>> fragments = {}, void (*change)(TrackLayout&) = nullptr) {
-    TrackLayout layout;
-    layout.moovSamples = moov, layout.fragments = std::move(fragments);
-    if (change) change(layout);
-    return layout;
+// The inspector's last word on a written track: "ok" or its first problem.
+std::string verdict(const Bytes& track) {
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = open_memstream(&text, &length);
+    CheckReport report(out);
+    CheckMusicTrack(track, report);
+    report.Finish();
+    std::fclose(out);
+    std::string lines(text, length);
+    std::free(text);
+    lines.pop_back();
+    return lines.substr(lines.rfind('\n') + 1);
 }
 
 struct Track { AacStream stream; Bytes bytes; };
@@ -71,8 +72,9 @@ Track makeTrack(const TrackLayout& layout, uint32_t rate = 22050) {
 }
 
 std::size_t at(const Bytes& track, const std::string& path) { return findBox(track, path).at; }
-
+uint32_t moofAt(const Bytes& track, std::size_t n) { return static_cast<uint32_t>(boxes(track, "moof").at(n).at); }
 Bytes slice(const Bytes& bytes, Box part) { return Bytes(bytes.begin() + part.at, bytes.begin() + part.end()); }
+Bytes tail(const Bytes& track, std::size_t count) { return Bytes(track.end() - count, track.end()); }
 
 // The 32-bit words of a box from `from` on (at most `count`).
 std::vector<uint32_t> words(const Bytes& track, const std::string& path, std::size_t from, std::size_t count = SIZE_MAX) {
@@ -105,19 +107,18 @@ TEST(Conditioner, MovieBoxSamplesAreCutIntoOneSecondChunksEachStartingWithASyncS
         for (uint32_t k = 0; k < c.chunks.size(); ++k) stsc.insert(stsc.end(), {k + 1, c.chunks[k], 1}), stss.push_back(c.sync[k]);
         EXPECT_EQ(words(out.track, kStbl + "stsc", 12), stsc);
         EXPECT_EQ(words(out.track, kStbl + "stss", 12), stss);
-        EXPECT_EQ(chunkCounts(out.track), c.chunks);
         std::vector<std::string> tables;
         for (Box table : boxes(out.track, kStbl + "*")) tables.push_back(typeOf(out.track, table));
         EXPECT_EQ(tables, (std::vector<std::string>{"stsd", "stts", "stsc", "stsz", "stco", "stss"}));
         EXPECT_EQ(slice(out.track, findBox(out.track, kStbl + "stts")), slice(input.bytes, findBox(input.bytes, kStbl + "stts")));
         EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
-        // The bitrates are capped at 48000 and printed as they were found.
-        EXPECT_EQ(out.console, "max.128000bps typ.32000bps\n" + std::to_string(c.rate) + "Hz (" + std::to_string(c.delta) + "samples)\n");
+        // The bitrates are capped at 48000 and reported as they were found, then the clock.
+        EXPECT_EQ(out.report.events, (std::vector<TrackEvent>{DeclaredBitrates{128000, 32000}, TrackClock{c.rate, c.delta}}));
         EXPECT_EQ(words(out.track, kStbl + "stsd/mp4a/esds", 30, 2), (std::vector<uint32_t>{48000, 32000}));
     }
     // Second boundaries beyond 32 bits: piece 100000 at 48000 Hz.
     const uint32_t taken = static_cast<uint32_t>(uint64_t{99999} * 48000 / 1024);
-    EXPECT_EQ(CutOneSecond(PieceClock{48000, 1024}, 100000, taken, taken + 1000), 47u);
+    EXPECT_EQ(CutOneSecond(TrackClock{48000, 1024}, 100000, taken, taken + 1000), 47u);
 }
 
 TEST(Conditioner, MovieBoxesThatCantBeRebuiltAreKeptWithTheirChunkOffsetsMoved) {
@@ -160,16 +161,16 @@ TEST(Conditioner, MovieBoxesThatCantBeRebuiltAreKeptWithTheirChunkOffsetsMoved) 
         const Box moov = findBox(input, "moov");
         Conditioned out = condition(input);
         if (c.kept == AsItCame) {
-            EXPECT_TRUE(out.outcome == TrackOutcome::OffsetsStuck && out.track.empty());
+            EXPECT_TRUE(out.report.outcome == TrackOutcome::OffsetsStuck && out.track.empty());
             continue;
         }
-        EXPECT_EQ(out.shift, 72 + 41 - static_cast<int32_t>(moov.at));  // only the ftyp went
+        EXPECT_EQ(out.report.change, 72 + 41 - static_cast<int32_t>(moov.at));  // only the ftyp went
         Bytes expected = slice(input, moov);
-        if (c.kept == Moved) putU32(expected, chunkOffset - moov.at, u32(input, chunkOffset) + static_cast<uint32_t>(out.shift));
+        if (c.kept == Moved) putU32(expected, chunkOffset - moov.at, u32(input, chunkOffset) + static_cast<uint32_t>(out.report.change));
         ASSERT_GE(out.track.size(), 72 + 41 + moov.size);
         EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + moov.size), expected);
-        EXPECT_EQ(out.console, "");
-        EXPECT_EQ(out.notices, std::vector<TrackNotice>{c.notice});
+        EXPECT_TRUE(out.report.events.empty());
+        EXPECT_EQ(out.report.notices, std::vector<TrackNotice>{c.notice});
     }
 }
 
@@ -183,101 +184,97 @@ Bytes slotBytes(const char* name, std::size_t boxAt, uint8_t fragment, uint8_t r
     return slot;
 }
 
-std::string errorLines(const std::string& console) {
-    std::string errors;
-    for (std::size_t at = console.find("  error: "); at != std::string::npos; at = console.find("  error: ", at + 1))
-        errors += console.substr(at, console.find('\n', at) + 1 - at);
-    return errors;
-}
-
 TEST(Conditioner, ClipsTakeTheIoedSlotsOfThePiecesTheyStartIn) {
     struct Slot { const char* name; int box; uint8_t run, sample; uint32_t length; };  // box 0: moov; n: the n-th moof
+    const PieceKind chunk = PieceKind::Chunk, run = PieceKind::Run;
     const struct {
         const char* what;
         uint32_t rate;
         TrackLayout layout;
         uint32_t mode;
         std::vector<Clip> clips;
-        bool chkufr;
+        bool free;
         std::vector<Slot> slots;
-        std::string errors;
+        std::vector<ClipOutOfReach> outOfReach;
     } cases[] = {
-        {"no clip", 22050, layoutOf(100), IOED, {}, false, {}, ""},
-        {"1.5 s is chunk 2, sample 11", 22050, layoutOf(100), IOED, {{1, "Intro", 1500, 5000}}, false, {{"Intro", 0, 2, 11, 107}}, ""},
-        {"free to use whole", 22050, layoutOf(100), IOED, {{1, "Ring", 0, 1000}}, true, {{"Ring", 0, 1, 1, 21}}, ""},
+        {"no clip", 22050, layoutOf(100), IOED, {}, false, {}, {}},
+        {"1.5 s is chunk 2, sample 11", 22050, layoutOf(100), IOED, {{1, "Intro", 1500, 5000}}, false, {{"Intro", 0, 2, 11, 107}}, {}},
+        {"free to use whole", 22050, layoutOf(100), IOED, {{1, "Ring", 0, 1000}}, true, {{"Ring", 0, 1, 1, 21}}, {}},
         {"only located clips, in clip order", 22050, layoutOf(100), IOED,
-         {{1, "Late", 60000, 1000}, {3, "Third", 1000, 1000}}, false, {{"Third", 0, 2, 1, 21}}, ""},
-        {"a kept run", 22050, layoutOf(0, {{10}, {50}}), IOED | MFRA, {{2, "Hook", 929, 1000}}, false, {{"Hook", 2, 1, 11, 21}}, ""},
+         {{1, "Late", 60000, 1000}, {3, "Third", 1000, 1000}}, false, {{"Third", 0, 2, 1, 21}}, {}},
+        {"a kept run", 22050, layoutOf(0, {{10}, {50}}), IOED | MFRA, {{2, "Hook", 929, 1000}}, false, {{"Hook", 2, 1, 11, 21}}, {}},
         {"a re-cut run", 22050, layoutOf(0, {{100}}), IOED | MFRA | REFRAG, {{1, "Chorus", 2000, 3000}}, false,
-         {{"Chorus", 1, 3, 1, 64}}, ""},
-        {"a long clip", 44100, layoutOf(200), IOED, {{1, "Long", 0, 200000}}, false, {{"Long", 0, 1, 1, 8613}}, ""},
+         {{"Chorus", 1, 3, 1, 64}}, {}},
+        {"a long clip", 44100, layoutOf(200), IOED, {{1, "Long", 0, 200000}}, false, {{"Long", 0, 1, 1, 8613}}, {}},
         {"past chunk 255", 22050, layoutOf(6460), IOED,
          {{1, "Late", 280000, 1000}, {2, "Early", 10000, 1000}, {3, "Last", 254000, 1000}}, false,
-         {{"Early", 0, 11, 1, 21}, {"Last", 0, 255, 1, 21}}, "  error: clip 1 lies beyond chunk 255\n"},
-        {"past run 255", 22050, layoutOf(0, {{6000}}), IOED | MFRA | REFRAG, {{3, "Deep", 270000, 1000}}, false, {},
-         "  error: clip 3 lies beyond run 255\n"},
+         {{"Early", 0, 11, 1, 21}, {"Last", 0, 255, 1, 21}}, {{1, chunk, true}}},
+        {"past run 255", 22050, layoutOf(0, {{6000}}), IOED | MFRA | REFRAG, {{3, "Deep", 270000, 1000}}, false, {}, {{3, run, true}}},
         {"past sample 255", 22050, layoutOf(0, {{300}}), IOED, {{1, "Edge", 11850, 1000}, {2, "Far", 13000, 1000}}, false,
-         {{"Edge", 1, 1, 255, 21}}, "  error: clip 2 lies beyond sample 255 of its run\n"},
+         {{"Edge", 1, 1, 255, 21}}, {{2, run, false}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Conditioned out = condition(makeTrack(c.layout, c.rate).bytes, c.mode, c.clips, c.chkufr);
-        const uint32_t flagWord = c.clips.empty() || c.chkufr ? 0 : 1;
+        Conditioned out = condition(makeTrack(c.layout, c.rate).bytes, c.mode, c.clips, c.free);
+        const uint8_t flagWord = c.clips.empty() || c.free ? 0 : 1;
+        EXPECT_EQ(out.report.freeToUse, flagWord == 0);
         Bytes ioed = {0, 0, 0, static_cast<uint8_t>(c.clips.empty() ? 41 : 194), 'u', 'u', 'i', 'd', 'i', 'o', 'e', 'd', 0xA8, 0x8C,
-                      0x11, 0xD4, 0x81, 0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, static_cast<uint8_t>(flagWord), 0, 0, 0,
-                      static_cast<uint8_t>(flagWord), 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(c.clips.empty() ? 0 : 3)};
+                      0x11, 0xD4, 0x81, 0x97, 0x00, 0x90, 0x27, 0x08, 0x77, 0x03, 0, 0, 0, flagWord, 0, 0, 0, flagWord,
+                      0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(c.clips.empty() ? 0 : 3)};
         for (std::size_t i = 0; !c.clips.empty() && i < 3; ++i) {
             const Slot* slot = i < c.slots.size() ? &c.slots[i] : nullptr;
-            const std::size_t boxAt = !slot ? 0 : slot->box ? boxes(out.track, "moof").at(slot->box - 1).at : at(out.track, "moov");
+            const std::size_t boxAt = !slot ? 0 : slot->box ? moofAt(out.track, slot->box - 1) : at(out.track, "moov");
             Bytes bytes = slot ? slotBytes(slot->name, boxAt, 1, slot->run, slot->sample, slot->length) : slotBytes("", 0, 0, 0, 0, 0);
             ioed.insert(ioed.end(), bytes.begin(), bytes.end());
         }
         EXPECT_EQ(Bytes(out.track.begin() + 72, out.track.begin() + 72 + ioed.size()), ioed);
-        EXPECT_EQ(errorLines(out.console), c.errors);
+        std::vector<ClipOutOfReach> outOfReach;
+        for (const TrackEvent& event : out.report.events)
+            if (const auto* clip = std::get_if<ClipOutOfReach>(&event)) outOfReach.push_back(*clip);
+        EXPECT_EQ(outOfReach, c.outOfReach);
+        EXPECT_EQ(verdict(out.track), "ok");
     }
 }
 
-// The index the re-cut runs call for: one entry per run of every moof, its
-// time counted from the movie box's samples.
-Bytes expectedIndex(const Bytes& track, uint32_t moovSamples, uint32_t delta, uint32_t runBytes) {
-    std::vector<RunEntry> entries;
-    uint32_t time = moovSamples * delta;
-    const std::vector<Box> moofs = boxes(track, "moof");
-    const std::vector<std::vector<uint32_t>> runs = runCounts(track);
-    for (std::size_t f = 0; f < moofs.size(); ++f) {
-        for (uint32_t r = 0; r < runs[f].size(); time += runs[f][r++] * delta)
-            entries.push_back({time, static_cast<uint32_t>(moofs[f].at), r + 1});
-    }
-    return fragmentIndex(entries, runBytes);
-}
+struct Entry { uint32_t time, moof, run; };  // moof: the n-th moof of the written track, from 0
 
-Bytes tail(const Bytes& track, std::size_t count) { return Bytes(track.end() - count, track.end()); }
+// The fragment index that ends the track, as the handset reads it: one entry
+// per re-cut run, its moof given by its place among the written moofs.
+Bytes indexOf(const Bytes& track, const std::vector<Entry>& entries, uint32_t runBytes = 1) {
+    std::vector<RunEntry> placed;
+    for (const Entry& e : entries) placed.push_back({e.time, moofAt(track, e.moof), e.run});
+    return fragmentIndex(placed, runBytes);
+}
 
 TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
-    const struct { TrackLayout layout; uint32_t rate, runBytes, entries; } cases[] = {  // entries' run numbers `runBytes` wide
-        {layoutOf(10, {{30, 20}}), 22050, 1, 3},  // runs of 21, 22 and 7 samples
-        {layoutOf(0, std::vector<std::vector<uint32_t>>(5, {1200, 1200})), 22050, 1, 560},
-        {layoutOf(0, {{5490}}), 22050, 1, 255},
-        {layoutOf(0, {{5512}}), 22050, 2, 256},
-        {layoutOf(0, {{65540}}), 1024, 4, 65538},  // one sample a second, the last three together
+    // The index's number widths and entry count, its first and last entries; the
+    // inspector finds each entry's moof, run and sample.
+    const struct { TrackLayout layout; uint32_t rate, entries, lengthSizes; Entry first, last; } cases[] = {
+        {layoutOf(10, {{30, 20}}), 22050, 3, 0, {10240, 0, 1}, {54272, 0, 3}},  // runs of 21, 22 and 7 samples
+        {layoutOf(0, std::vector<std::vector<uint32_t>>(5, {1200, 1200})), 22050, 560, 0, {0, 0, 1}, {12277760, 4, 112}},
+        {layoutOf(0, {{5490}}), 22050, 255, 0, {0, 0, 1}, {5600256, 0, 255}},
+        {layoutOf(0, {{5512}}), 22050, 256, 4, {0, 0, 1}, {5621760, 0, 256}},
+        {layoutOf(0, {{65540}}), 1024, 65538, 12, {0, 0, 1}, {67109888, 0, 65538}},  // one sample a second, the last three together
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.entries);
         AacStream stream = fakeFrames(c.rate, samplesUsed(c.layout));
         if (c.entries > 3) stream.frames.assign(samplesUsed(c.layout), Bytes{0x21});
         const Bytes input = buildTrack(stream, c.layout);
         Conditioned out = condition(input, IOED | MFRA | REFRAG);
-        const uint32_t size = c.entries * (10 + c.runBytes) + 48;
-        ASSERT_EQ(findBox(out.track, "mfra").size, size) << c.entries;
-        EXPECT_EQ(u32(out.track, at(out.track, "mfra/tfra") + 16), c.runBytes == 1 ? 0u : c.runBytes == 2 ? 4u : 12u);
-        EXPECT_TRUE(tail(out.track, size) == expectedIndex(out.track, c.layout.moovSamples, 1024, c.runBytes)) << c.entries;
-        EXPECT_EQ(words(out.track, "moof/traf/tfhd", 16, 2), (std::vector<uint32_t>{0, 0}));  // the base went into the runs
+        const uint32_t runBytes = c.lengthSizes == 0 ? 1 : c.lengthSizes == 4 ? 2 : 4, entry = 10 + runBytes;
+        ASSERT_EQ(findBox(out.track, "mfra").size, c.entries * entry + 48);
+        const Bytes written = tail(out.track, c.entries * entry + 48), ends = indexOf(out.track, {c.first, c.last}, runBytes);
+        EXPECT_EQ(words(written, "mfra/tfra", 12, 3), (std::vector<uint32_t>{1, c.lengthSizes, c.entries}));
+        EXPECT_TRUE(Bytes(written.begin() + 32, written.begin() + 32 + entry) == Bytes(ends.begin() + 32, ends.begin() + 32 + entry));
+        EXPECT_TRUE(Bytes(written.end() - 16 - entry, written.end() - 16) == Bytes(ends.end() - 16 - entry, ends.end() - 16));
+        EXPECT_EQ(words(written, "mfra/mfro", 8), (std::vector<uint32_t>{0, static_cast<uint32_t>(written.size())}));
         EXPECT_EQ(sampleMismatch(out.track, stream.frames), "");
+        EXPECT_EQ(verdict(out.track), "ok");
         if (c.entries != 3) continue;
         EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{21, 22, 7}}));
         EXPECT_EQ(findBox(out.track, "moof").size, findBox(input, "moof").size + 20);  // one run header more
-        const std::size_t tfra = at(out.track, "mfra/tfra");  // entry times: after the movie box's 10 samples, then 21 and 22 more
-        EXPECT_EQ((std::vector<uint32_t>{u32(out.track, tfra + 24), u32(out.track, tfra + 35), u32(out.track, tfra + 46)}),
-                  (std::vector<uint32_t>{10240, 10240 + 21504, 10240 + 44032}));
+        EXPECT_TRUE(written == indexOf(out.track, {{10240, 0, 1}, {10240 + 21504, 0, 2}, {10240 + 44032, 0, 3}}));
     }
 }
 
@@ -293,7 +290,8 @@ TEST(Conditioner, AnInputIndexIsDroppedAndTheNewOneCoversEveryFragment) {
     EXPECT_EQ(topLevelTypes(out.track), (std::vector<std::string>{"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat", "moof", "mdat",
                                                                   "moof", "mdat", "mfra"}));
     EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{21, 9}, {21, 4}}));
-    EXPECT_EQ(tail(out.track, 92), expectedIndex(out.track, 20, 1024, 1));
+    // After the movie box's 20 samples: 21 and 9, then 21 and 4 more.
+    EXPECT_TRUE(tail(out.track, 92) == indexOf(out.track, {{20480, 0, 1}, {41984, 0, 2}, {51200, 1, 1}, {72704, 1, 2}}));
     EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
 }
 
@@ -307,15 +305,11 @@ void cutFromFragment(Bytes& track, std::size_t from, uint32_t count) {
 
 TEST(Conditioner, KeptRunsPointAtTheirSamplesInTheWrittenTrack) {
     Track input = makeTrack(layoutOf(5, {{30, 20}}));
-    const Box tfhd = findBox(input.bytes, "moof/traf/tfhd");
     const std::vector<Box> runs = boxes(input.bytes, "moof/traf/trun");
 
     Conditioned kept = condition(input.bytes, IOED | MFRA);  // not re-cut: nothing to index
     EXPECT_EQ(findBox(kept.track, "moof").size, findBox(input.bytes, "moof").size);
-    EXPECT_EQ(words(kept.track, "moof/traf/tfhd", 16), (std::vector<uint32_t>{0, 0}));
-    for (std::size_t r = 0; r < 2; ++r)
-        EXPECT_EQ(u32(kept.track, boxes(kept.track, "moof/traf/trun")[r].at + 16),
-                  u32(input.bytes, tfhd.at + 20) + u32(input.bytes, runs[r].at + 16) + static_cast<uint32_t>(kept.shift));
+    EXPECT_EQ(words(kept.track, "moof/traf/tfhd", 16), (std::vector<uint32_t>{0, 0}));  // the base went into the runs
     EXPECT_FALSE(findBox(kept.track, "mfra").found());
     EXPECT_EQ(sampleMismatch(kept.track, input.stream.frames), "");
 
@@ -328,8 +322,6 @@ TEST(Conditioner, KeptRunsPointAtTheirSamplesInTheWrittenTrack) {
     putU32(noOffset, runs[1].at, u32(noOffset, runs[1].at) - 4), putU32(noOffset, runs[1].at + 8, 0x000200);
     cutFromFragment(noOffset, runs[1].at + 16, 4);
     Conditioned moved = condition(noOffset, IOED | MFRA | REFRAG);
-    const uint32_t movedBase = u32(noOffset, tfhd.at + 20) + static_cast<uint32_t>(moved.shift);
-    EXPECT_EQ(words(moved.track, "moof/traf/tfhd", 16), (std::vector<uint32_t>{0, movedBase}));
     EXPECT_EQ(runCounts(moved.track), (std::vector<std::vector<uint32_t>>{{30, 20}}));
     EXPECT_EQ(sampleMismatch(moved.track, input.stream.frames), "");
 }
@@ -396,37 +388,34 @@ TEST(Conditioner, DroppedBoxesBesideTheMediaDataMoveNoSample) {
     }
 }
 
-// Other bytes between the music's samples: its own chunks stay, their offsets follow the samples, and clips
-// are found in them.
-TEST(Conditioner, MusicSamplesLyingApartKeepTheirChunks) {
-    TrackLayout layout = layoutOf(100);
-    layout.gapAfterSample = 60;
-    const Track input = makeTrack(layout);
-    Conditioned out = condition(input.bytes, IOED, {{1, "Late", 3000, 1000}});
+// Other bytes between the music's samples, or a lyrics track before or after the music: the music's own
+// chunks stay when its samples lie apart, else it is cut into seconds; every other track keeps every byte but
+// its chunk offsets, which follow its samples, and clips are found in the music's chunks.
+TEST(Conditioner, MusicApartFromOtherDataAndTracksBesideIt) {
+    TrackLayout apart = layoutOf(100);
+    apart.gapAfterSample = 60;
+    const Track gapped = makeTrack(apart);
+    Conditioned out = condition(gapped.bytes, IOED, {{1, "Late", 3000, 1000}});
     EXPECT_EQ(chunkCounts(out.track), (std::vector<uint32_t>{60, 40}));
-    EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
-    EXPECT_EQ(out.notices, std::vector<TrackNotice>{TrackNotice::SamplesApart});
+    EXPECT_EQ(sampleMismatch(out.track, gapped.stream.frames), "");
+    EXPECT_EQ(out.report.notices, std::vector<TrackNotice>{TrackNotice::SamplesApart});
     // 3 s is sample 64 at 22050 Hz: the second chunk's 5th.
     EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + 51), slotBytes("Late", at(out.track, "moov"), 1, 2, 5, 21));
-}
 
-// A lyrics track before or after the music: the music is found and cut into seconds; the other track keeps
-// every byte but its chunk offsets, which follow its samples.
-TEST(Conditioner, ATrackBesideTheMusicKeepsItsTablesAndItsSamples) {
     for (bool textFirst : {false, true}) {
         SCOPED_TRACE(textFirst ? "text first" : "text second");
         TrackLayout layout = layoutOf(100);
         layout.textSamples = 3, layout.textFirst = textFirst;
         const Track input = makeTrack(layout);
-        Conditioned out = condition(input.bytes);
-        EXPECT_EQ(chunkCounts(out.track), (std::vector<uint32_t>{21, 22, 21, 22, 14}));
-        EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
+        Conditioned beside = condition(input.bytes);
+        EXPECT_EQ(chunkCounts(beside.track), (std::vector<uint32_t>{21, 22, 21, 22, 14}));
+        EXPECT_EQ(sampleMismatch(beside.track, input.stream.frames), "");
         const std::size_t text = textFirst ? 0 : 1;
         Bytes expected = slice(input.bytes, boxes(input.bytes, "moov/trak").at(text));
-        const std::size_t entries = boxes(input.bytes, "moov/trak/mdia/minf/stbl/stco").at(text).at + 16 - boxes(input.bytes, "moov/trak")[text].at;
-        for (std::size_t i = 0; i < 3; ++i) putU32(expected, entries + 4 * i, u32(expected, entries + 4 * i) + static_cast<uint32_t>(out.shift));
-        EXPECT_EQ(slice(out.track, boxes(out.track, "moov/trak").at(text)), expected);
-        EXPECT_TRUE(out.notices.empty());
+        const std::size_t entries = boxes(input.bytes, kStbl + "stco").at(text).at + 16 - boxes(input.bytes, "moov/trak")[text].at;
+        for (std::size_t i = 0; i < 3; ++i) putU32(expected, entries + 4 * i, u32(expected, entries + 4 * i) + static_cast<uint32_t>(beside.report.change));
+        EXPECT_EQ(slice(beside.track, boxes(beside.track, "moov/trak").at(text)), expected);
+        EXPECT_TRUE(beside.report.notices.empty());
     }
 }
 
@@ -444,7 +433,6 @@ TEST(Conditioner, TopLevelBoxesKeptDroppedAndAdded) {
     for (const auto& c : cases) {
         Track input = makeTrack(c.layout);
         Conditioned out = condition(input.bytes, c.mode, {{1, "Ring", 0, 1000}});
-        EXPECT_EQ(Bytes(out.track.begin(), out.track.begin() + 72), kPrefix) << c.what;
         EXPECT_EQ(topLevelTypes(out.track), c.types) << c.what;
         EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "") << c.what;
         if (c.layout.ownIoed) {
@@ -466,26 +454,26 @@ TEST(Conditioner, SmallAndBrokenInputs) {
         {{}, 72, {}}, {boxOf("ftyp", 16), 48, {}}, {boxOf("uuid", 16), 48, {}}, {trailing, 48, {1, 2, 3, 4, 5, 6, 7}}};
     for (const auto& c : small) {
         Conditioned out = condition(c.input);
-        EXPECT_EQ(out.shift, c.shift);
+        EXPECT_EQ(out.report.change, c.shift);
         EXPECT_EQ(Bytes(out.track.begin() + 72, out.track.end()), c.after);
     }
     // A box as large as the WorkBuffer is taken; one byte more, and the track is stored as it came.
-    EXPECT_EQ(condition(boxOf("free", kWorkBufferSize - 8)).shift, 72 + 41);
+    EXPECT_EQ(condition(boxOf("free", kWorkBufferSize - 8)).report.change, 72 + 41);
     for (uint32_t size : {0u, 1u, 7u, 0x100000u, static_cast<uint32_t>(kWorkBufferSize + 1)}) {
         Bytes input = size > kWorkBufferSize ? boxOf("free", kWorkBufferSize - 7) : makeTrack(layoutOf(30)).bytes;
         if (size <= kWorkBufferSize) putU32(input, at(input, "moov"), size);
         Conditioned out = condition(input);
-        EXPECT_EQ(out.outcome, TrackOutcome::TooLarge) << size;
-        EXPECT_TRUE(out.track.empty() && out.console.empty()) << size;
+        EXPECT_EQ(out.report.outcome, TrackOutcome::TooLarge) << size;
+        EXPECT_TRUE(out.track.empty() && out.report.events.empty()) << size;
     }
     // Bytes after the last box are copied; a new index comes behind them and still ends the track.
     Bytes input = makeTrack(layoutOf(10, {{30}})).bytes;
     input.insert(input.end(), {0xA0, 0xA1, 0xA2, 0xA3});
     Conditioned out = condition(input, IOED | MFRA | REFRAG);
-    const uint32_t index = u32(out.track, out.track.size() - 4);
-    ASSERT_LT(index + 4, out.track.size());
-    EXPECT_EQ(Bytes(out.track.end() - index - 4, out.track.end() - index), (Bytes{0xA0, 0xA1, 0xA2, 0xA3}));
-    EXPECT_EQ(tail(out.track, index), expectedIndex(out.track, 10, 1024, 1));
+    const Bytes index = indexOf(out.track, {{10240, 0, 1}, {31744, 0, 2}});  // 21 and 9 samples after the movie box's 10
+    ASSERT_LT(index.size() + 4, out.track.size());
+    EXPECT_EQ(Bytes(out.track.end() - index.size() - 4, out.track.end() - index.size()), (Bytes{0xA0, 0xA1, 0xA2, 0xA3}));
+    EXPECT_TRUE(tail(out.track, index.size()) == index);
 }
 
 TEST(Conditioner, DeclaredBitratesAreFoundByTheDescriptorRules) {
@@ -516,7 +504,9 @@ TEST(Conditioner, DeclaredBitratesAreFoundByTheDescriptorRules) {
         Conditioned out = condition(makeTrack(layout).bytes);
         const Box written = findBox(out.track, kStbl + "stsd/mp4a/esds");
         EXPECT_EQ(Bytes(out.track.begin() + written.at + 12, out.track.begin() + written.end()), expected) << c.what;
-        EXPECT_EQ(out.console, (c.maxAt >= 0 ? "max.96000bps typ.56000bps\n" : "") + std::string("22050Hz (1024samples)\n")) << c.what;
+        std::vector<TrackEvent> events = {TrackClock{22050, 1024}};
+        if (c.maxAt >= 0) events.insert(events.begin(), DeclaredBitrates{96000, 56000});
+        EXPECT_EQ(out.report.events, events) << c.what;
     }
 }
 

@@ -1,6 +1,6 @@
-// Everything the packer reads as text, as tables of cases: quotes,
-// the options and clip names, tessaryn.ini beside the program and its lines,
-// config.txt's clip lines and SOURCE_DATE_EPOCH.
+// Everything the packer reads as text, as tables of cases: the options and
+// clip names, tessaryn.ini beside the program and its lines, config.txt's clip
+// lines and SOURCE_DATE_EPOCH.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -8,11 +8,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
+#include "packer/base/container.h"
 #include "packer/clip_lines.h"
 #include "packer/command_line.h"
-#include "packer/container.h"
-#include "packer/run_state.h"
 #include "packer/settings.h"
 #include "tests/tools/testkit.h"
 
@@ -20,39 +21,27 @@ namespace {
 
 using testkit::TempFolder;
 
-TEST(Parsing, QuotesAreStrippedOpeningFirst) {
-    const char* cases[][2] = {{"\"Intro\"", "Intro"}, {"\"Intro", "Intro"}, {"Intro\"", "Intro\""}, {"Intro", "Intro"},
-                              {"\"", ""},             {"\"\"", ""},         {"", ""},               {"a\"b", "a\"b"},
-                              {"\"a\"b\"", "a\"b"},   {"\"\"\"", "\""}};
-    for (auto& c : cases) {
-        std::vector<char> name(c[0], c[0] + std::strlen(c[0]) + 1);
-        stripQuotes(name.data());
-        EXPECT_STREQ(name.data(), c[1]) << c[0];
-    }
-}
-
 std::string repeat(int count, const std::string& text) { return count > 0 ? text + repeat(count - 1, text) : ""; }
 
-// What readOptions made of argv: mode, paths, -chkufr, the three clips, and what it printed.
+// What the command line gave: mode, paths, -chkufr, the three clips and the
+// clips whose names were kept as given.
 std::string optionsOf(std::vector<std::string> arguments) {
-    resetPackerRun();
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
-    testing::internal::CaptureStdout();
-    readOptions(static_cast<int>(argv.size()), argv.data());
-    const std::string printed = testing::internal::GetCapturedStdout();
+    const CommandLine line = ReadCommandLine(static_cast<int>(argv.size()), argv.data());
+    const PackerOptions& o = line.options;
     auto path = [](const std::optional<std::string>& p) { return p ? "\"" + *p + "\"" : std::string("-"); };
-    std::string summary = "mode=" + std::to_string(g_run.modeFlags) + " o=" + path(g_run.outputPath) + " jct=" + path(g_run.jacketPath) +
-                          " wall=" + path(g_run.wallpaperPath) + " fr=" + std::to_string(g_run.chkufrFlag);
-    for (const ClipRange& clip : g_run.clips)
+    std::string summary = "mode=" + std::to_string(o.modeFlags) + " o=" + path(o.outputPath) + " jct=" + path(o.jacketPath) +
+                          " wall=" + path(o.wallpaperPath) + " fr=" + std::to_string(o.freeToUse);
+    for (const ClipRange& clip : line.clips)
         summary += clip.state == ClipState::Unused ? std::string(" -") : " \"" + std::string(clip.name) + "\"";
-    return summary + printed;
+    for (int clip : line.namesKeptAsGiven) summary += " kept:" + std::to_string(clip);
+    return summary;
 }
 
 TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
     const std::string q31(31, 'q'), a30(30, 'a'), a29(29, 'a');
     const std::string none = "mode=14 o=- jct=- wall=- fr=0";
-    auto notice = [](int clip) { return " notice: clip " + std::to_string(clip) + " name can't be converted to CP932; kept as given\n"; };
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"song.3g2"}, none + " - - -"},
         {{"-o:x.kmf", "-mode:0"}, "mode=0 o=- jct=- wall=- fr=0 - - -"},  // argv[1] is the music file, never an option
@@ -63,7 +52,9 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
         {{"s", "-MODE:3", "-mode3"}, none + " - - -"},
         {{"s", "-mode:1", "-mode:8"}, "mode=8 o=- jct=- wall=- fr=0 - - -"},
         {{"s", "-jct:", "-wall:\"w.jpg\""}, "mode=14 o=- jct=\"\" wall=\"\"w.jpg\"\" fr=0 - - -"},
-        {{"s", "-chku1:\"Intro\"", "-chku2:\"Open", "-chku3:plain"}, none + " \"Intro\" \"Open\" \"plain\""},
+        // Quotes: an opening one goes, and a closing one with it; a lone closing one stays.
+        {{"s", "-chku1:\"Intro\"", "-chku2:\"Open", "-chku3:plain\""}, none + " \"Intro\" \"Open\" \"plain\"\""},
+        {{"s", "-chku1:\"", "-chku2:\"\"\"", "-chku3:a\"b"}, none + " \"\" \"\"\" \"a\"b\""},
         {{"s", "-chku1:\"" + q31 + "\"", "-chku2:" + q31 + "qqq"}, none + " \"" + q31 + "\" \"" + q31 + "\" -"},
         {{"s", "-chku1:first", "-chku1:second", "-chku3:a", "-chku3:"}, none + " \"second\" - \"\""},
         {{"s", "-chkufr"}, "mode=14 o=- jct=- wall=- fr=1 - - -"},
@@ -72,7 +63,7 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
         // Clip names reach the handset in code page 932, cut on a character boundary.
         {{"s", "-chku1:イントロ", "-chku2:\"ロ\""}, none + " \"\x83\x43\x83\x93\x83\x67\x83\x8D\" \"\x83\x8D\" -"},
         {{"s", "-chku1:" + a30 + "熙", "-chku2:" + a29 + "イ"}, none + " \"" + a30 + "\" \"" + a29 + "\x83\x43\" -"},  // 熙 is 0xEA 0xA4
-        {{"s", "-chku3:\xF0\x9F\x98\x80", "-chku1:\xFF"}, none + " \"\xFF\" - \"\xF0\x9F\x98\x80\"" + notice(3) + notice(1)},
+        {{"s", "-chku3:\xF0\x9F\x98\x80", "-chku1:\xFF"}, none + " \"\xFF\" - \"\xF0\x9F\x98\x80\" kept:3 kept:1"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {"tessaryn"};
@@ -81,21 +72,14 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
     }
 }
 
-TEST(Parsing, SettingsFileBesideTheProgram) {
-    const char* settings[][2] = {{"tessaryn", "tessaryn.ini"}, {"/opt/tools/tessaryn", "/opt/tools/tessaryn.ini"},
-                                 {"./tessaryn", "./tessaryn.ini"}, {"C:\\tools\\tessaryn.exe", "tessaryn.ini"}};
-    for (auto& c : settings) EXPECT_EQ(settingsPath(c[0]), c[1]) << c[0];
-    EXPECT_EQ(settingsPath(nullptr), "tessaryn.ini");
-}
-
-// What tessaryn.ini beside a program in a fresh folder made of the run: "mode camouflage name".
+// What tessaryn.ini beside a program in a fresh folder made of the options: "mode camouflage name".
 std::string settingsAfter(const std::string& ini, uint32_t modeBefore) {
-    resetPackerRun();
-    g_run.modeFlags = modeBefore;
+    PackerOptions options;
+    options.modeFlags = modeBefore;
     TempFolder folder;
     testkit::writeFile(folder / "tessaryn.ini", ini);
-    EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 0);
-    return std::to_string(g_run.modeFlags) + " " + std::to_string(g_run.camouflageBitrate) + " " + g_run.musicMemberName;
+    EXPECT_EQ(ReadSettings((folder / "tessaryn").c_str(), options), SettingsFile::Read);
+    return std::to_string(options.modeFlags) + " " + std::to_string(options.camouflageBitrate) + " " + options.musicMemberName;
 }
 
 TEST(Parsing, SettingsFileKeysAndTheLinesThatCount) {
@@ -123,28 +107,49 @@ TEST(Parsing, SettingsFileKeysAndTheLinesThatCount) {
     };
     for (const auto& c : cases) EXPECT_EQ(settingsAfter(c.ini, c.before), c.after) << testing::PrintToString(c.ini);
 
+    const char* settings[][2] = {{"tessaryn", "tessaryn.ini"}, {"/opt/tools/tessaryn", "/opt/tools/tessaryn.ini"},
+                                 {"./tessaryn", "./tessaryn.ini"}, {"C:\\tools\\tessaryn.exe", "tessaryn.ini"}};
+    for (auto& c : settings) EXPECT_EQ(SettingsPath(c[0]), c[1]) << c[0];
+    EXPECT_EQ(SettingsPath(nullptr), "tessaryn.ini");
+
     TempFolder folder;
-    EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 1) << "no file";
+    PackerOptions options;
+    EXPECT_EQ(ReadSettings((folder / "tessaryn").c_str(), options), SettingsFile::NotFound) << "no file";
     std::filesystem::create_directory(folder / "tessaryn.ini");
-    EXPECT_EQ(readSettings((folder / "tessaryn").c_str()), 1) << "a folder is not a settings file";
+    EXPECT_EQ(ReadSettings((folder / "tessaryn").c_str(), options), SettingsFile::NotFound) << "a folder is not a settings file";
     std::filesystem::create_directory(folder / "pipe");
     ASSERT_EQ(::mkfifo((folder / "pipe/tessaryn.ini").c_str(), 0600), 0);  // opening it would wait for a writer
-    EXPECT_EQ(readSettings((folder / "pipe/tessaryn").c_str()), 1) << "a named pipe is not a settings file";
-    resetPackerRun();
+    EXPECT_EQ(ReadSettings((folder / "pipe/tessaryn").c_str(), options), SettingsFile::NotFound) << "a named pipe";
+}
+
+// tessaryn.ini.sample lists every key with its default: as shipped (every key
+// commented out) and with every key line switched on, it changes nothing.
+TEST(Parsing, TheSampleSettingsFileHoldsTheDefaults) {
+    const testkit::Bytes sampleBytes = testkit::readFile(TESSARYN_SOURCE_DIR "/tessaryn.ini.sample");
+    std::string sample(sampleBytes.begin(), sampleBytes.end()), switchedOn;
+    std::istringstream lines(sample);
+    std::set<std::string> keys;
+    for (std::string line; std::getline(lines, line);) {
+        const bool keyLine = line.size() > 1 && line[0] == '#' && std::isupper(static_cast<unsigned char>(line[1]));
+        if (keyLine) keys.insert(line.substr(1, line.find('=') - 1));
+        switchedOn += (keyLine ? line.substr(1) : line) + "\n";
+    }
+    EXPECT_EQ(keys, (std::set<std::string>{"ADD_MFRA", "ADD_IOED", "CHECK_HITKEY", "REFRAGMENT", "CAMOUFLAGE_BITRATE",
+                                           "MUSIC_FILENAME"}));
+    EXPECT_EQ(settingsAfter(sample, kDefaultModeFlags), "14 0 music.3g2");
+    EXPECT_EQ(settingsAfter(switchedOn, kDefaultModeFlags), "14 48000 music.3g2");  // as the driver settles a cap of 0
 }
 
 // Each clip as "state:start+length" (milliseconds), "-" when untouched.
-std::string clipsOf(const std::string& config, uint32_t unread = 0) {
-    resetPackerRun();
-    std::vector<uint8_t> bytes(config.begin(), config.end());  // exactly sized: a read beyond it shows
-    parseClipLines(bytes.empty() ? nullptr : bytes.data(), static_cast<uint32_t>(bytes.size() - unread));
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), config) << "the bytes were changed";
+std::string clipsOf(const std::string& config, uint32_t unread = 0, ClipRanges clips = {}) {
+    const std::vector<uint8_t> bytes(config.begin(), config.end());  // exactly sized: a read beyond it shows
+    ReadClipLines(bytes.empty() ? nullptr : bytes.data(), static_cast<uint32_t>(bytes.size() - unread), clips);
     std::string summary;
-    for (const ClipRange& clip : g_run.clips) {
+    for (const ClipRange& clip : clips) {
         summary += summary.empty() ? "" : " ";
-        summary += clip.state == 0 && clip.start == 0 && clip.length == 0
-                       ? std::string("-")
-                       : std::to_string(clip.state) + ":" + std::to_string(clip.start) + "+" + std::to_string(clip.length);
+        summary += clip.state == ClipState::Unused ? std::string("-")
+                                                   : std::string(clip.name) + std::to_string(static_cast<int>(clip.state)) + ":" +
+                                                         std::to_string(clip.start) + "+" + std::to_string(clip.length);
     }
     return summary;
 }
@@ -161,15 +166,10 @@ TEST(Parsing, ClipLinesFourToSixOfConfig) {
     };
     for (const auto& c : cases) EXPECT_EQ(clipsOf(c.config, c.unread), c.clips) << testing::PrintToString(c.config);
 
-    resetPackerRun();  // a name from -chku1: stays when config.txt times the clip
-    std::strcpy(g_run.clips[0].name, "Intro");
-    g_run.clips[0].state = g_run.clips[1].state = ClipState::Enabled;
-    std::string config = head + "005.250,035.250\r\n";
-    parseClipLines(reinterpret_cast<uint8_t*>(config.data()), static_cast<uint32_t>(config.size()));
-    EXPECT_STREQ(g_run.clips[0].name, "Intro");
-    EXPECT_EQ(g_run.clips[0].start, 5250u);
-    EXPECT_EQ(g_run.clips[1].state, ClipState::Enabled);
-    resetPackerRun();
+    ClipRanges named{};  // a name from -chku1: stays when config.txt times the clip
+    std::strcpy(named[0].name, "Intro");
+    named[0].state = named[1].state = ClipState::Enabled;
+    EXPECT_EQ(clipsOf(head + "005.250,035.250\r\n", 0, named), "Intro1:5250+30000 1:0+0 -");
 }
 
 TEST(Parsing, SourceDateEpochCountsOnlyAsADecimalNumber) {
@@ -179,13 +179,13 @@ TEST(Parsing, SourceDateEpochCountsOnlyAsADecimalNumber) {
     for (const auto& c : cases) {
         c.value ? setenv("SOURCE_DATE_EPOCH", c.value, 1) : unsetenv("SOURCE_DATE_EPOCH");
         const uint64_t before = static_cast<uint64_t>(std::time(nullptr));
-        const uint64_t time = memberHeaderTime();
+        const uint64_t time = MemberHeaderTime();
         if (c.used) EXPECT_EQ(time, c.time) << c.value;
         else EXPECT_TRUE(time >= before && time <= static_cast<uint64_t>(std::time(nullptr))) << (c.value ? c.value : "unset");
     }
     unsetenv("SOURCE_DATE_EPOCH");
     // Times beyond eleven octal digits are written as the largest that fits.
-    MemberHeaderBlock block = buildMemberHeader("x", 0, UINT64_MAX);
+    MemberHeaderBlock block = BuildMemberHeader("x", 0, UINT64_MAX);
     EXPECT_EQ(std::string(block.begin() + 136, block.begin() + 147), "77777777777");
 }
 

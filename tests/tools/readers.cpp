@@ -1,9 +1,8 @@
-// Our own readers, written apart from the packer so that they can judge it: a
-// view of a track's boxes and samples, and a package reader.
+// Our own view of a track's boxes and samples, written apart from the packer so
+// that it can judge it, and GNU tar's reading of a package.
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <stdexcept>
+#include <filesystem>
+#include <sstream>
 
 #include "tests/tools/testkit.h"
 
@@ -147,69 +146,23 @@ std::vector<std::vector<uint32_t>> runCounts(const Bytes& track) {
     return counts;
 }
 
-// ---- Packages: 512-byte blocks in the old GNU tar layout ----
+// ---- Packages ----
 
-namespace {
-
-// The one header block a member of that name, size and time may have.
-Bytes wellFormedHeader(const std::string& name, uint64_t size, uint64_t time) {
-    char text[512] = {};
-    std::snprintf(text, 100, "%s", name.c_str());
-    std::snprintf(text + 100, 412, "0100666%c0000000%c0000000%c%011llo%c%011llo", 0, 0, 0, static_cast<unsigned long long>(size), 0,
-                  static_cast<unsigned long long>(time));
-    std::memcpy(text + 257, "ustar  \0root", 12);
-    unsigned sum = 8 * ' ';
-    for (char byte : text) sum += static_cast<uint8_t>(byte);
-    std::snprintf(text + 148, 8, "%06o", sum);
-    return Bytes(text, text + 512);
-}
-
-uint64_t octal(const uint8_t* digits) {
-    uint64_t value = 0;
-    for (int i = 0; i < 11; ++i) value = value * 8 + static_cast<uint64_t>(digits[i] - '0');
-    return value;
-}
-
-}  // namespace
-
-std::vector<Member> readPackage(const Bytes& package, std::string& problems) {
-    auto problem = [&problems](const std::string& text) { problems += text + "\n"; };
+std::vector<Member> tarMembers(const std::string& package, const std::string& scratch, std::string& problems) {
+    Run list({"tar", "-tvf", package});
+    list.env = {{"TZ", "UTC"}, {"LC_ALL", "C"}};
+    const Ran listed = run(list);
+    std::filesystem::create_directories(scratch);
+    const Ran extracted = run(Run({"tar", "-xf", package, "-C", scratch}));
+    if (listed.exitCode != 0 || extracted.exitCode != 0 || !listed.err.empty() || !extracted.err.empty())
+        problems += "tar: " + listed.err + extracted.err;
     std::vector<Member> members;
-    const Bytes zeros(1024, 0);
-    std::size_t pos = 0;
-    while (pos + 512 <= package.size() && std::memcmp(package.data() + pos, zeros.data(), 512) != 0) {
-        const uint8_t* header = package.data() + pos;
-        Member member{std::string(reinterpret_cast<const char*>(header), strnlen(reinterpret_cast<const char*>(header), 100)), pos,
-                      octal(header + 136), {}};
-        const uint64_t size = octal(header + 124), padded = (size + 511) / 512 * 512;
-        const Bytes wanted = wellFormedHeader(member.name, size, member.time);
-        const std::size_t differs = static_cast<std::size_t>(std::mismatch(wanted.begin(), wanted.end(), header).first - wanted.begin());
-        if (differs < 512) problem(member.name + "'s header at " + std::to_string(pos) + " differs at byte " + std::to_string(differs));
-        if (pos + 512 + padded > package.size()) return problem(member.name + " runs past the end"), members;
-        member.data.assign(header + 512, header + 512 + size);
-        if (std::memcmp(header + 512 + size, zeros.data(), padded - size) != 0) problem(member.name + " is not padded with zeros");
-        members.push_back(member);
-        pos += 512 + padded;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::string mode, owner, size, date, time, name;
+        std::istringstream(line) >> mode >> owner >> size >> date >> time >> name;
+        members.push_back({name, mode + " " + owner.substr(0, 5) + " " + size + " " + date + " " + time, readFile(scratch + "/" + name)});
     }
-    if (package.size() != pos + 1024 || std::memcmp(package.data() + pos, zeros.data(), 1024) != 0)
-        problem("the package does not end with exactly two zero blocks at " + std::to_string(pos));
-    if (members.empty() || members[0].name != "index.txt" || members[0].time != 1112113152 || members[0].data.size() > 512 ||
-        (members.size() > 1 && members[1].header != 1024))
-        return problem("index.txt (2005-03-29 16:19:12 UTC, one block) does not come first"), members;
-
-    // "KDDIMU01", then "name,offset   ,size,mime" for each member with data, in package order.
-    const std::string text(members[0].data.begin(), members[0].data.end());
-    std::string listed = "KDDIMU01\r\n";
-    for (std::size_t i = 1, at = listed.size(); i < members.size(); ++i) {
-        if (members[i].data.empty()) continue;
-        char line[160];
-        std::snprintf(line, sizeof line, "%s,%-8d,%d,", members[i].name.c_str(), static_cast<int>(members[i].header - 1024),
-                      static_cast<int>(members[i].data.size()));
-        const std::size_t end = text.find("\r\n", at);
-        if (text.compare(at, std::strlen(line), line) != 0 || end == std::string::npos) break;
-        listed = text.substr(0, at = end + 2);
-    }
-    if (text.compare(0, 10, "KDDIMU01\r\n") != 0 || text != listed) problem("index.txt does not list each member where it lies: " + text);
     return members;
 }
 

@@ -1,6 +1,6 @@
 // What the tests stand on: temporary folders and whole files, one runner of other
-// programs, a small view of a track's boxes, a package reader, a builder of
-// 3GPP2 tracks, and the ffmpeg runs that make and judge test media.
+// programs, a small view of a track's boxes, GNU tar's reading of a package, a
+// builder of 3GPP2 tracks, and the ffmpeg runs that make and judge test media.
 #pragma once
 
 #include <cstddef>
@@ -83,19 +83,17 @@ std::string sampleMismatch(const Bytes& track, const std::vector<Bytes>& frames)
 std::vector<uint32_t> chunkCounts(const Bytes& track);            // samples of each chunk of the movie box
 std::vector<std::vector<uint32_t>> runCounts(const Bytes& track);  // samples of each run, by fragment
 
-// ---- Packages ----
+// ---- Packages, as GNU tar reads them ----
 
 struct Member {
     std::string name;
-    std::size_t header = 0;  // position of its header block
-    uint64_t time = 0;
+    std::string listing;  // tar's line for it: "-rw-rw-rw- root/ SIZE DATE TIME" (UTC)
     Bytes data;
 };
 
-// The members, index.txt first. Checks every header field and checksum, the zero
-// padding, the two zero blocks at the end, and that index.txt lists every member
-// with data in order where it lies; appends what is wrong to `problems`.
-std::vector<Member> readPackage(const Bytes& package, std::string& problems);
+// The members tar lists, index.txt first, with the bytes tar extracts into
+// `scratch`; what tar complains of is appended to `problems`.
+std::vector<Member> tarMembers(const std::string& package, const std::string& scratch, std::string& problems);
 
 // ---- Tracks of our own making ----
 
@@ -130,6 +128,8 @@ struct TrackLayout {
     Bytes esds;                   // not empty: the esds body after version and flags (default: 128000/32000 bps)
 };
 
+// A layout of `moov` movie box samples and fragments of runs, changed further by `change`.
+TrackLayout layoutOf(uint32_t moov, std::vector<std::vector<uint32_t>> fragments = {}, void (*change)(TrackLayout&) = nullptr);
 uint32_t samplesUsed(const TrackLayout& layout);
 Bytes buildTrack(const AacStream& stream, const TrackLayout& layout);  // throws when frames are short
 

@@ -154,6 +154,13 @@ std::size_t mediaData(Writer& w, const AacStream& stream, uint32_t first, uint32
 
 }  // namespace
 
+TrackLayout layoutOf(uint32_t moov, std::vector<std::vector<uint32_t>> fragments, void (*change)(TrackLayout&)) {
+    TrackLayout layout;
+    layout.moovSamples = moov, layout.fragments = std::move(fragments);
+    if (change) change(layout);
+    return layout;
+}
+
 uint32_t samplesUsed(const TrackLayout& layout) {
     uint32_t total = layout.moovSamples;
     for (const auto& runs : layout.fragments)

@@ -1,26 +1,36 @@
 # Sourced by the Wine checks: the 64-bit loader called directly (this kernel
 # can't run the 32-bit one), a prefix of the check's own under its work folder,
 # the Japanese locale (Wine takes its ANSI code page, 932, from it), an X display
-# of its own, and the clean-up of everything started, also on failure. Checks
-# that can't run here exit with 77 (skipped).
+# of its own, and the clean-up of everything started, also on failure. A check
+# that can't run here (no Wine, Xvfb, locale or build) is skipped (exit 77),
+# but under CI=true it fails: CI must run every check.
 wine_loader=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# wine_skip WHY: the check can't run here.
+wine_skip() {
+    if [ "${CI:-}" = true ]; then
+        echo "FAIL: $1; CI must run this check"
+        exit 1
+    fi
+    echo "skipped: $1"
+    exit 77
+}
 windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 wine() { timeout 120 "$wine_loader" "$@"; }  # no call may hang a check
 
 # wine_require FILE...: Wine and the given builds must be there.
 wine_require() {
     local file
-    for file in "$@"; do [ -f "$file" ] || { echo "missing $file: build the win64 preset first"; exit 77; }; done
-    [ -x "$wine_loader" ] || { echo "Wine (wine64) is not installed"; exit 77; }
+    for file in "$@"; do [ -f "$file" ] || wine_skip "missing $file: build the win64 preset first"; done
+    [ -x "$wine_loader" ] || wine_skip "Wine (wine64) is not installed"
 }
 
 wine_japanese_locale() {
     if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-        localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || { echo "no ja_JP.UTF-8 locale (run as root to make it)"; exit 77; }
+        localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || wine_skip "no ja_JP.UTF-8 locale (run as root to make it)"
     fi
 }
 
@@ -37,7 +47,7 @@ wine_session() {
 }
 
 wine_display() {
-    command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
+    command -v Xvfb >/dev/null || wine_skip "Xvfb is not installed"
     rm -f "$work/display"
     # Xvfb picks a free display itself and writes its number once it is ready.
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &

@@ -1,4 +1,4 @@
-#include "packer/clip_names.h"
+#include "packer/base/clip_names.h"
 
 #include <cstdint>
 
@@ -9,7 +9,7 @@
 #endif
 
 #include "common/shift_jis.h"
-#include "packer/check_report.h"
+#include "packer/base/printable.h"
 
 namespace {
 
@@ -18,18 +18,18 @@ class Converter {
 public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Converter() {
-        if (ok()) iconv_close(handle_);
+        if (Ok()) iconv_close(handle_);
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    bool Ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
     // The whole text converted, or false. Between code page 932 and UTF-8 a
     // character never takes more than three times its bytes, so one output
     // buffer of four times the input (plus room for the shift state's end)
     // always suffices.
-    bool convert(const std::string& text, std::string* out) {
+    bool Convert(const std::string& text, std::string* out) {
         std::vector<char> input(text.begin(), text.end());
         std::vector<char> output(text.size() * 4 + 8);
         char* in = input.data();
@@ -50,22 +50,22 @@ private:
 
 }  // namespace
 
-bool toHandsetText(const std::string& name, std::string* converted) {
+bool ToHandsetText(const std::string& name, std::string* converted) {
     *converted = name;
 #ifdef _WIN32
     return true;
 #else
     Converter converter("CP932", "UTF-8");
     std::string result;
-    if (!converter.ok() || !converter.convert(name, &result)) return false;
+    if (!converter.Ok() || !converter.Convert(name, &result)) return false;
     *converted = result;
     return true;
 #endif
 }
 
-std::string quotedClipName(const std::string& name) {
+std::string QuotedClipName(const std::string& name) {
 #ifdef _WIN32
-    return quoted(name);
+    return Quoted(name);
 #else
     Converter converter("UTF-8", "CP932");
     std::string text = "\"";
@@ -73,11 +73,11 @@ std::string quotedClipName(const std::string& name) {
         const auto byte = static_cast<uint8_t>(name[at]);
         const std::size_t length = IsCp932LeadByte(byte) && at + 1 < name.size() ? 2 : 1;
         std::string character;
-        if (byte >= 0x80 && converter.ok() && converter.convert(name.substr(at, length), &character)) {
+        if (byte >= 0x80 && converter.Ok() && converter.Convert(name.substr(at, length), &character)) {
             text += character;
             at += length;
         } else {
-            text += printable(&byte, 1);  // ASCII as the report shows it, or a byte that does not convert
+            text += Printable(&byte, 1);  // ASCII as the report shows it, or a byte that does not convert
             ++at;
         }
     }

@@ -1,6 +1,6 @@
 // Buffered binary files with explicit positioning, as the packer uses them.
 // Failures are sticky: after the first failed read or write the file reports
-// failed() and does nothing more, so callers may check once after a batch.
+// Failed() and does nothing more, so callers may check once after a batch.
 #pragma once
 
 #include <cstddef>
@@ -17,13 +17,13 @@ struct FileIdentity {
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
 
-std::optional<FileIdentity> identityOfPath(const std::string& path);
+std::optional<FileIdentity> IdentityOfPath(const std::string& path);
 
 // True for a regular file; folders and devices opened by name are not.
-bool isRegularFile(std::FILE* file);
+bool IsRegularFile(std::FILE* file);
 
 // The same for a path, without opening it: opening a named pipe waits for a writer.
-bool isRegularFileAt(const std::string& path);
+bool IsRegularFileAt(const std::string& path);
 
 class InputFile {
 public:
@@ -34,19 +34,18 @@ public:
 
     // Opens a regular file for binary reading; folders, devices and named pipes
     // are refused, pipes before they are opened, so a pipe never blocks the run.
-    bool open(const std::string& path);
-    bool isOpen() const { return file_ != nullptr; }
-    uint64_t length() const { return length_; }
-    bool seek(uint64_t position);
+    bool Open(const std::string& path);
+    uint64_t Length() const { return length_; }
+    bool Seek(uint64_t position);
     // Reads exactly count bytes; a short read is a failure.
-    bool read(void* destination, std::size_t count);
-    bool skip(uint64_t count);
-    bool failed() const { return failed_; }
-    std::optional<FileIdentity> identity() const;
-    void close();
+    bool Read(void* destination, std::size_t count);
+    bool Skip(uint64_t count);
+    bool Failed() const { return failed_; }
+    std::optional<FileIdentity> Identity() const;
+    void Close();
 
 private:
-    bool fail();
+    bool Fail();
     std::FILE* file_ = nullptr;
     uint64_t length_ = 0;
     bool failed_ = false;
@@ -60,24 +59,23 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates the file, or empties an existing one, for binary reading and writing.
-    bool create(const std::string& path);
-    bool isOpen() const { return file_ != nullptr; }
-    bool seek(uint64_t position);
-    uint64_t position();
-    bool write(const void* source, std::size_t count);
-    bool writeZeros(std::size_t count);
+    bool Create(const std::string& path);
+    bool Seek(uint64_t position);
+    uint64_t Position();
+    bool Write(const void* source, std::size_t count);
+    bool WriteZeros(std::size_t count);
     // Cuts the file to the given length (flushes first).
-    bool truncate(uint64_t length);
-    bool failed() const { return failed_; }
-    bool isRegularFile() const;
-    std::optional<FileIdentity> identity() const;
+    bool Truncate(uint64_t length);
+    bool Failed() const { return failed_; }
+    bool IsRegularFile() const;
+    std::optional<FileIdentity> Identity() const;
     // Flushes and closes; false when anything written was not stored.
-    bool close();
+    bool Close();
 
 private:
-    bool fail();
+    bool Fail();
     std::FILE* file_ = nullptr;
     bool failed_ = false;
 };
 
-bool removeFile(const std::string& path);
+bool RemoveFile(const std::string& path);

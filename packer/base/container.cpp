@@ -1,4 +1,4 @@
-#include "packer/container.h"
+#include "packer/base/container.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,16 +16,16 @@ constexpr uint32_t kChecksumBase = 256;  // the eight checksum bytes counted as 
 
 constexpr std::size_t kIndexLineBuffer = 64;
 
-void putText(MemberHeaderBlock& block, uint32_t offset, const char* text) {
+void PutText(MemberHeaderBlock& block, uint32_t offset, const char* text) {
     std::memcpy(block.data() + offset, text, std::strlen(text));
 }
 
-void putOctal(MemberHeaderBlock& block, uint32_t offset, uint64_t value, int digits) {
-    formatOctal(reinterpret_cast<char*>(block.data() + offset), value, digits);
+void PutOctal(MemberHeaderBlock& block, uint32_t offset, uint64_t value, int digits) {
+    FormatOctal(reinterpret_cast<char*>(block.data() + offset), value, digits);
 }
 
 // Digits only and not empty; anything else does not count as a time.
-bool readEpoch(const char* text, uint64_t* epoch) {
+bool ReadEpoch(const char* text, uint64_t* epoch) {
     if (!text || !IsDecimalDigit(*text)) return false;  // no blank, no sign
     const DecimalRead<uint64_t> number = ReadDecimal<uint64_t>(text, DecimalOverflow::Saturate);
     if (*number.stop != '\0') return false;
@@ -35,7 +35,7 @@ bool readEpoch(const char* text, uint64_t* epoch) {
 
 }  // namespace
 
-void formatOctal(char* field, uint64_t value, int digits) {
+void FormatOctal(char* field, uint64_t value, int digits) {
     uint64_t largest = (uint64_t{1} << (3 * digits)) - 1;
     value = std::min(value, largest);
     for (int i = digits - 1; i >= 0; --i) {
@@ -44,7 +44,7 @@ void formatOctal(char* field, uint64_t value, int digits) {
     }
 }
 
-uint32_t memberHeaderChecksum(const MemberHeaderBlock& block) {
+uint32_t MemberHeaderChecksum(const MemberHeaderBlock& block) {
     uint32_t sum = kChecksumBase;
     for (uint32_t i = 0; i < kBlockSize; ++i) {
         if (i < kChecksum || i >= kChecksum + kChecksumLength) sum += block[i];
@@ -52,48 +52,48 @@ uint32_t memberHeaderChecksum(const MemberHeaderBlock& block) {
     return sum;
 }
 
-MemberHeaderBlock buildMemberHeader(const std::string& name, uint32_t size, uint64_t time) {
+MemberHeaderBlock BuildMemberHeader(const std::string& name, uint32_t size, uint64_t time) {
     MemberHeaderBlock block{};
     std::memcpy(block.data() + kName, name.data(), std::min<std::size_t>(name.size(), kNameLength));
-    putText(block, kMode, "0100666");
-    putText(block, kOwner, "0000000");
-    putText(block, kGroup, "0000000");
-    putOctal(block, kSize, size, kNumberDigits);
-    putOctal(block, kTime, time, kNumberDigits);
-    putText(block, kMagic, "ustar  ");
-    putText(block, kOwnerName, "root");
-    putOctal(block, kChecksum, memberHeaderChecksum(block), kChecksumDigits);
+    PutText(block, kMode, "0100666");
+    PutText(block, kOwner, "0000000");
+    PutText(block, kGroup, "0000000");
+    PutOctal(block, kSize, size, kNumberDigits);
+    PutOctal(block, kTime, time, kNumberDigits);
+    PutText(block, kMagic, "ustar  ");
+    PutText(block, kOwnerName, "root");
+    PutOctal(block, kChecksum, MemberHeaderChecksum(block), kChecksumDigits);
     return block;
 }
 
-uint64_t memberHeaderTime() {
+uint64_t MemberHeaderTime() {
     uint64_t epoch = 0;
-    if (readEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch)) return epoch;
+    if (ReadEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch)) return epoch;
     std::time_t now = std::time(nullptr);
     return now > 0 ? static_cast<uint64_t>(now) : 0;
 }
 
-void writeMemberHeader(OutputFile& output, const std::string& name, uint32_t pos, uint32_t size) {
-    uint64_t time = pos == 0 ? kIndexHeaderTime : memberHeaderTime();
-    MemberHeaderBlock block = buildMemberHeader(name, size, time);
-    output.seek(pos);
-    output.write(block.data(), block.size());
-    output.seek(uint64_t{pos} + kChecksum + kChecksumDigits);
+void WriteMemberHeader(OutputFile& output, const std::string& name, uint32_t pos, uint32_t size) {
+    uint64_t time = pos == 0 ? kIndexHeaderTime : MemberHeaderTime();
+    MemberHeaderBlock block = BuildMemberHeader(name, size, time);
+    output.Seek(pos);
+    output.Write(block.data(), block.size());
+    output.Seek(uint64_t{pos} + kChecksum + kChecksumDigits);
 }
 
-std::string buildIndexLine(const MemberSlot& member) {
+std::string BuildIndexLine(const MemberSlot& member) {
     char line[kIndexLineBuffer];
     std::snprintf(line, sizeof line, "%s,%-8d,%d,%s\r\n", member.name.c_str(), static_cast<int>(member.offset),
                   static_cast<int>(member.size), member.mimeType.c_str());
     return line;
 }
 
-std::string buildIndexText(const std::vector<MemberSlot>& members) {
+std::string BuildIndexText(const std::vector<MemberSlot>& members) {
     std::string text = kPackageMagicLine;
     for (const MemberSlot& member : members) {
         if (member.kind == MemberKind::End) break;
         if (member.size == 0) continue;
-        std::string line = buildIndexLine(member);
+        std::string line = BuildIndexLine(member);
         if (text.size() + line.size() > kBlockSize) break;
         text += line;
     }

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-namespace CheckStatus {
-constexpr int kSound = 0;    // the last line is "ok"
-constexpr int kProblem = 1;  // the last line is "problem: ..."
-}  // namespace CheckStatus
+enum class CheckStatus {
+    Sound,    // the last line is "ok"
+    Problem,  // the last line is "problem: ..."
+};
 
 // Writes the report of the package at `path` to `out`; returns its status.
-int CheckPackage(const std::string& path, std::FILE* out);
+CheckStatus CheckPackage(const std::string& path, std::FILE* out);

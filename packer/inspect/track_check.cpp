@@ -1,4 +1,4 @@
-#include "packer/conditioner/track_check.h"
+#include "packer/inspect/track_check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/box.h"
-#include "packer/clip_names.h"
+#include "packer/base/clip_names.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
@@ -24,15 +24,15 @@ constexpr uint32_t kSmallestIndexBox = box::kHeaderSize + Mfro::kBoxSize;  // an
 constexpr uint32_t kRunHeaderSize = Trun::kSampleCount + 4;
 
 template <class... Parts>
-std::string join(const Parts&... parts) {
-    return CheckReport::join(parts...);
+std::string Join(const Parts&... parts) {
+    return CheckReport::Join(parts...);
 }
 
-std::string counted(uint64_t count, const char* one, const char* many) { return join(count, " ", count == 1 ? one : many); }
+std::string Counted(uint64_t count, const char* one, const char* many) { return Join(count, " ", count == 1 ? one : many); }
 
-uint64_t readU64(const uint8_t* p) { return uint64_t{ReadU32(p)} << 32 | ReadU32(p + 4); }
+uint64_t ReadU64(const uint8_t* p) { return uint64_t{ReadU32(p)} << 32 | ReadU32(p + 4); }
 
-uint32_t readNumber(const uint8_t* p, uint32_t width) {
+uint32_t ReadNumber(const uint8_t* p, uint32_t width) {
     uint32_t value = 0;
     for (uint32_t i = 0; i < width; ++i) value = value << 8 | p[i];
     return value;
@@ -41,14 +41,14 @@ uint32_t readNumber(const uint8_t* p, uint32_t width) {
 // "21 22 21 ..." and the sum of all the numbers given.
 class NumberList {
 public:
-    void add(uint64_t number) {
-        if (shown_ < kNumbersListed) text_ += join(shown_++ ? " " : "", number);
+    void Add(uint64_t number) {
+        if (shown_ < kNumbersListed) text_ += Join(shown_++ ? " " : "", number);
         else if (shown_++ == kNumbersListed) text_ += " ...";
         total_ += number;
     }
-    std::string text() const { return shown_ ? text_ : "none"; }
-    uint64_t total() const { return total_; }
-    bool full() const { return shown_ > kNumbersListed; }
+    std::string Text() const { return shown_ ? text_ : "none"; }
+    uint64_t Total() const { return total_; }
+    bool Full() const { return shown_ > kNumbersListed; }
 
 private:
     std::string text_;
@@ -93,7 +93,7 @@ struct TrackFragmentRuns {
 };
 
 // Whole boxes from `from` up to `end`; returns where they stop.
-uint32_t walkBoxes(const uint8_t* data, uint32_t from, uint32_t end, std::vector<Span>* boxes) {
+uint32_t WalkBoxes(const uint8_t* data, uint32_t from, uint32_t end, std::vector<Span>* boxes) {
     uint32_t at = from;
     while (end - at >= box::kHeaderSize) {
         const uint32_t size = ReadU32(data + at);
@@ -109,37 +109,37 @@ public:
     TrackCheck(const std::vector<uint8_t>& track, CheckReport& report)
         : data_(track.data()), size_(static_cast<uint32_t>(track.size())), report_(report) {}
 
-    bool run() {
-        if (!hasPrefixMark()) {
-            report_.line("track: stored as it came, without the prefix");
+    bool Run() {
+        if (!HasPrefixMark()) {
+            report_.Line("track: stored as it came, without the prefix");
             return true;
         }
-        return checkPrefix() && walkTopLevel() && readPieces() && checkClipBoxes() && checkFragmentIndexes();
+        return CheckPrefix() && WalkTopLevel() && ReadPieces() && CheckClipBoxes() && CheckFragmentIndexes();
     }
 
 private:
     // ---- Prefix and top-level boxes ----
 
     // Either half of the prefix marks a conditioned track, even a damaged one.
-    bool hasPrefixMark() const {
+    bool HasPrefixMark() const {
         return (size_ >= 12 && std::memcmp(data_ + 4, "ftypkddi", 8) == 0) ||
                (size_ >= 40 && std::memcmp(data_ + kPrefixFtypSize + 4, "uuidcpgd", 8) == 0);
     }
 
-    bool checkPrefix() {
-        if (size_ < kPrefixBytes) return report_.problem("track: ", size_, " bytes, shorter than the fixed 72-byte prefix");
+    bool CheckPrefix() {
+        if (size_ < kPrefixBytes) return report_.Problem("track: ", size_, " bytes, shorter than the fixed 72-byte prefix");
         for (uint32_t at = 0; at < kPrefixBytes; ++at) {
             if (data_[at] != kPrefixTemplate[at])
-                return report_.problem("track: byte ", at, " of the fixed 72-byte prefix is ", hexByte(data_[at]),
-                                       " where the packer writes ", hexByte(kPrefixTemplate[at]));
+                return report_.Problem("track: byte ", at, " of the fixed 72-byte prefix is ", HexByte(data_[at]),
+                                       " where the packer writes ", HexByte(kPrefixTemplate[at]));
         }
-        report_.line("prefix: ftyp kddi, minor 0, compatible kddi 3g2a mp42; uuid cpgd");
+        report_.Line("prefix: ftyp kddi, minor 0, compatible kddi 3g2a mp42; uuid cpgd");
         return true;
     }
 
     // Where an index the conditioner appended starts: the mfro at the very end
     // gives its size. Up to 7 loose bytes may stand before it.
-    uint32_t trailingIndexAt() const {
+    uint32_t TrailingIndexAt() const {
         if (size_ < kSmallestIndexBox) return size_;
         const uint32_t size = ReadU32(data_ + size_ - 4);
         if (size < kSmallestIndexBox || size > size_) return size_;
@@ -147,50 +147,50 @@ private:
         return ReadU32(data_ + at) == size && box::TypeIs(data_ + at + 4, "mfra") ? at : size_;
     }
 
-    bool walkTopLevel() {
+    bool WalkTopLevel() {
         uint32_t end = size_;
-        const uint32_t stop = walkBoxes(data_, 0, size_, nullptr);
+        const uint32_t stop = WalkBoxes(data_, 0, size_, nullptr);
         if (size_ - stop >= box::kHeaderSize) {
-            end = trailingIndexAt();
-            if (end == size_ || end - walkBoxes(data_, 0, end, nullptr) >= box::kHeaderSize) return reportBrokenBox(stop);
+            end = TrailingIndexAt();
+            if (end == size_ || end - WalkBoxes(data_, 0, end, nullptr) >= box::kHeaderSize) return ReportBrokenBox(stop);
         }
-        const uint32_t looseAt = walkBoxes(data_, 0, end, &boxes_);
-        for (Span top : boxes_) reportBox(top);
-        if (looseAt < end) report_.line("loose bytes at ", looseAt, ": ", end - looseAt);
+        const uint32_t looseAt = WalkBoxes(data_, 0, end, &boxes_);
+        for (Span top : boxes_) ReportBox(top);
+        if (looseAt < end) report_.Line("loose bytes at ", looseAt, ": ", end - looseAt);
         if (end < size_) {
             boxes_.push_back(Span{end, size_ - end});
-            reportBox(boxes_.back());
+            ReportBox(boxes_.back());
         }
         return true;
     }
 
     // A uuid box by its extended type's four letters, when the track holds them.
-    std::string typeOf(Span top) const {
-        std::string type = printable(data_ + top.offset + 4, 4);
+    std::string TypeOf(Span top) const {
+        std::string type = Printable(data_ + top.offset + 4, 4);
         const bool lettersHeld = top.size >= 12 && size_ - top.offset >= 12;
-        if (type == "uuid" && lettersHeld) type += " " + printable(data_ + top.offset + 8, 4);
+        if (type == "uuid" && lettersHeld) type += " " + Printable(data_ + top.offset + 8, 4);
         return type;
     }
 
-    void reportBox(Span top) { report_.line("box ", typeOf(top), " at ", top.offset, ": ", top.size, " bytes"); }
+    void ReportBox(Span top) { report_.Line("box ", TypeOf(top), " at ", top.offset, ": ", top.size, " bytes"); }
 
-    bool reportBrokenBox(uint32_t at) {
+    bool ReportBrokenBox(uint32_t at) {
         const uint32_t size = ReadU32(data_ + at);
         if (size < box::kHeaderSize)
-            return report_.problem("track: the box at ", at, " says it is ", size, " bytes, less than its 8-byte header");
-        return report_.problem("track: the box at ", at, " (", typeOf(Span{at, size}), ") says it is ", size,
+            return report_.Problem("track: the box at ", at, " says it is ", size, " bytes, less than its 8-byte header");
+        return report_.Problem("track: the box at ", at, " (", TypeOf(Span{at, size}), ") says it is ", size,
                                " bytes, past the end of the track (", size_, " bytes)");
     }
 
-    bool isTopLevel(Span top, const char (&type)[5]) const { return box::TypeIs(data_ + top.offset + 4, type); }
+    bool IsTopLevel(Span top, const char (&type)[5]) const { return box::TypeIs(data_ + top.offset + 4, type); }
 
-    bool readPieces() {
+    bool ReadPieces() {
         for (Span top : boxes_) {
-            if (isTopLevel(top, "mdat")) mediaData_.push_back(top);
+            if (IsTopLevel(top, "mdat")) mediaData_.push_back(top);
         }
         for (Span top : boxes_) {
-            if (isTopLevel(top, "moov") && (!readMovie(top) || !CheckChunkOffsets(top))) return false;
-            if (isTopLevel(top, "moof") && !readFragment(top)) return false;
+            if (IsTopLevel(top, "moov") && (!ReadMovie(top) || !CheckChunkOffsets(top))) return false;
+            if (IsTopLevel(top, "moof") && !ReadFragment(top)) return false;
         }
         return true;
     }
@@ -198,37 +198,37 @@ private:
     // ---- Chunks of a movie box ----
 
     // The music track's, or the first track's when none is the music.
-    Span sampleTableOf(Span moov) const {
+    Span SampleTableOf(Span moov) const {
         const TrackBoxes music = FindMusicTrack(data_, moov);
         return box::Found(music.trak) ? music.stbl : TrackBoxesOf(data_, box::FindChild(data_, moov, "trak")).stbl;
     }
 
-    bool tableHasCount(Span table, uint32_t entriesAt) {
+    bool TableHasCount(Span table, uint32_t entriesAt) {
         if (table.size >= entriesAt) return true;
-        return report_.problem("track: the ", printable(data_ + table.offset + 4, 4), " at ", table.offset, " is ",
+        return report_.Problem("track: the ", Printable(data_ + table.offset + 4, 4), " at ", table.offset, " is ",
                                table.size, " bytes, too short for its entry count");
     }
 
     // A table's entries must lie inside it before any of them is read.
-    bool tableFits(Span table, uint32_t countAt, uint32_t entriesAt, uint32_t entrySize) {
-        if (!tableHasCount(table, entriesAt)) return false;
+    bool TableFits(Span table, uint32_t countAt, uint32_t entriesAt, uint32_t entrySize) {
+        if (!TableHasCount(table, entriesAt)) return false;
         if (box::DeclaredEntriesFit(data_, table, countAt, entriesAt, entrySize)) return true;
-        return report_.problem("track: the ", printable(data_ + table.offset + 4, 4), " at ", table.offset, " declares ",
+        return report_.Problem("track: the ", Printable(data_ + table.offset + 4, 4), " at ", table.offset, " declares ",
                                ReadU32(data_ + table.offset + countAt), " entries but has room for ",
                                (table.size - entriesAt) / entrySize);
     }
 
     // One size per sample unless one size holds for all.
-    bool sampleSizesFit(Span stsz) {
-        if (!tableHasCount(stsz, Stsz::kEntries)) return false;
+    bool SampleSizesFit(Span stsz) {
+        if (!TableHasCount(stsz, Stsz::kEntries)) return false;
         const bool oneSizeForAll = ReadU32(data_ + stsz.offset + Stsz::kSampleSize) != 0;
-        return oneSizeForAll || tableFits(stsz, Stsz::kSampleCount, Stsz::kEntries, Stsz::kEntrySize);
+        return oneSizeForAll || TableFits(stsz, Stsz::kSampleCount, Stsz::kEntries, Stsz::kEntrySize);
     }
 
-    bool readMovie(Span moov) {
+    bool ReadMovie(Span moov) {
         ChunkTable table;
         table.moovAt = moov.offset;
-        const Span stbl = sampleTableOf(moov);
+        const Span stbl = SampleTableOf(moov);
         const Span stsc = box::Found(stbl) ? box::FindChild(data_, stbl, "stsc") : Span{};
         Span stco = box::Found(stbl) ? box::FindChild(data_, stbl, "stco") : Span{};
         uint32_t offsetSize = Stco::kEntrySize;
@@ -238,68 +238,68 @@ private:
         }
         const Span stsz = box::Found(stbl) ? box::FindChild(data_, stbl, "stsz") : Span{};
         if (!box::Found(stsc) || !box::Found(stco) || !box::Found(stsz)) {
-            report_.line("chunks of the moov at ", moov.offset, ": no sample table");
+            report_.Line("chunks of the moov at ", moov.offset, ": no sample table");
             movies_.push_back(table);
             return true;
         }
-        if (!tableFits(stsc, Stsc::kEntryCount, Stsc::kEntries, Stsc::kEntrySize) ||
-            !tableFits(stco, Stco::kEntryCount, Stco::kEntries, offsetSize) || !sampleSizesFit(stsz))
+        if (!TableFits(stsc, Stsc::kEntryCount, Stsc::kEntries, Stsc::kEntrySize) ||
+            !TableFits(stco, Stco::kEntryCount, Stco::kEntries, offsetSize) || !SampleSizesFit(stsz))
             return false;
         table.stsc = stsc;
         table.chunks = ReadU32(data_ + stco.offset + Stco::kEntryCount);
-        if (!checkChunkEntries(table)) return false;
+        if (!CheckChunkEntries(table)) return false;
         movies_.push_back(table);
-        return reportChunks(table, ReadU32(data_ + stsz.offset + Stsz::kSampleCount));
+        return ReportChunks(table, ReadU32(data_ + stsz.offset + Stsz::kSampleCount));
     }
 
-    uint32_t entryCount(const ChunkTable& table) const { return ReadU32(data_ + table.stsc.offset + Stsc::kEntryCount); }
-    const uint8_t* stscEntry(const ChunkTable& table, uint32_t entry) const {
+    uint32_t EntryCount(const ChunkTable& table) const { return ReadU32(data_ + table.stsc.offset + Stsc::kEntryCount); }
+    const uint8_t* StscEntry(const ChunkTable& table, uint32_t entry) const {
         return data_ + table.stsc.offset + Stsc::kEntries + Stsc::kEntrySize * entry;
     }
-    uint32_t firstChunkOf(const ChunkTable& table, uint32_t entry) const {
-        return ReadU32(stscEntry(table, entry) + Stsc::kFirstChunk);
+    uint32_t FirstChunkOf(const ChunkTable& table, uint32_t entry) const {
+        return ReadU32(StscEntry(table, entry) + Stsc::kFirstChunk);
     }
-    uint32_t samplesPerChunkOf(const ChunkTable& table, uint32_t entry) const {
-        return ReadU32(stscEntry(table, entry) + Stsc::kSamplesPerChunk);
+    uint32_t SamplesPerChunkOf(const ChunkTable& table, uint32_t entry) const {
+        return ReadU32(StscEntry(table, entry) + Stsc::kSamplesPerChunk);
     }
     // The chunk after the last that an entry covers.
-    uint64_t chunksEndOf(const ChunkTable& table, uint32_t entry) const {
-        return entry + 1 < entryCount(table) ? firstChunkOf(table, entry + 1) : uint64_t{table.chunks} + 1;
+    uint64_t ChunksEndOf(const ChunkTable& table, uint32_t entry) const {
+        return entry + 1 < EntryCount(table) ? FirstChunkOf(table, entry + 1) : uint64_t{table.chunks} + 1;
     }
 
     // Entries start at chunk 1 and at ever later chunks, all of them chunks that exist.
-    bool checkChunkEntries(const ChunkTable& table) {
-        const uint32_t entries = entryCount(table);
+    bool CheckChunkEntries(const ChunkTable& table) {
+        const uint32_t entries = EntryCount(table);
         if (table.chunks != 0 && entries == 0)
-            return report_.problem("track: the moov at ", table.moovAt, " has ", counted(table.chunks, "chunk", "chunks"),
+            return report_.Problem("track: the moov at ", table.moovAt, " has ", Counted(table.chunks, "chunk", "chunks"),
                                    " but no sample-to-chunk entries");
         for (uint32_t entry = 0; entry < entries; ++entry) {
-            const uint32_t first = firstChunkOf(table, entry);
+            const uint32_t first = FirstChunkOf(table, entry);
             const char* fault = entry == 0 && first != 1                          ? ", not at chunk 1"
-                                : entry > 0 && first <= firstChunkOf(table, entry - 1) ? ", not after the entry before it"
+                                : entry > 0 && first <= FirstChunkOf(table, entry - 1) ? ", not after the entry before it"
                                 : first > table.chunks                            ? ", past the last chunk"
                                                                                   : nullptr;
             if (fault)
-                return report_.problem("track: stsc entry ", entry + 1, " of the moov at ", table.moovAt,
-                                       " starts at chunk ", first, fault, " (", counted(table.chunks, "chunk", "chunks"),
+                return report_.Problem("track: stsc entry ", entry + 1, " of the moov at ", table.moovAt,
+                                       " starts at chunk ", first, fault, " (", Counted(table.chunks, "chunk", "chunks"),
                                        ")");
         }
         return true;
     }
 
-    bool reportChunks(const ChunkTable& table, uint32_t samplesListed) {
+    bool ReportChunks(const ChunkTable& table, uint32_t samplesListed) {
         NumberList shown;
         uint64_t samples = 0;
-        for (uint32_t entry = 0; entry < entryCount(table); ++entry) {
-            const uint64_t chunks = chunksEndOf(table, entry) - firstChunkOf(table, entry);
-            samples += chunks * samplesPerChunkOf(table, entry);
-            for (uint64_t i = 0; i < chunks && !shown.full(); ++i) shown.add(samplesPerChunkOf(table, entry));
+        for (uint32_t entry = 0; entry < EntryCount(table); ++entry) {
+            const uint64_t chunks = ChunksEndOf(table, entry) - FirstChunkOf(table, entry);
+            samples += chunks * SamplesPerChunkOf(table, entry);
+            for (uint64_t i = 0; i < chunks && !shown.Full(); ++i) shown.Add(SamplesPerChunkOf(table, entry));
         }
         if (samples != samplesListed)
-            return report_.problem("track: the chunks of the moov at ", table.moovAt, " hold ", samples,
+            return report_.Problem("track: the chunks of the moov at ", table.moovAt, " hold ", samples,
                                    " samples, its stsz lists ", samplesListed);
-        report_.line("chunks of the moov at ", table.moovAt, ": ", shown.text(), " (", samples, " samples in ",
-                     counted(table.chunks, "chunk", "chunks"), ")");
+        report_.Line("chunks of the moov at ", table.moovAt, ": ", shown.Text(), " (", samples, " samples in ",
+                     Counted(table.chunks, "chunk", "chunks"), ")");
         return true;
     }
 
@@ -331,12 +331,12 @@ private:
     }
 
     bool CheckChunkStarts(Span moov, uint32_t trackNumber, Span table, uint32_t width) {
-        if (!tableFits(table, Stco::kEntryCount, Stco::kEntries, width)) return false;
+        if (!TableFits(table, Stco::kEntryCount, Stco::kEntries, width)) return false;
         for (uint32_t chunk = 0; chunk < ReadU32(data_ + table.offset + Stco::kEntryCount); ++chunk) {
             const uint8_t* entry = data_ + table.offset + Stco::kEntries + width * chunk;
-            const uint64_t at = width == Co64::kEntrySize ? readU64(entry) : ReadU32(entry);
+            const uint64_t at = width == Co64::kEntrySize ? ReadU64(entry) : ReadU32(entry);
             if (!InsideMediaData(at))
-                return report_.problem("track: chunk ", chunk + 1, " of track ", trackNumber, " in the moov at ",
+                return report_.Problem("track: chunk ", chunk + 1, " of track ", trackNumber, " in the moov at ",
                                        moov.offset, " starts at ", at, ", outside the media data");
         }
         return true;
@@ -349,32 +349,32 @@ private:
         const Span tfhd = box::FindChild(data_, traf, "tfhd");
         const uint32_t flags = tfhd.size >= FullBox::kBody ? box::FlagsOf(data_, tfhd) : 0;
         if ((flags & Tfhd::kBaseDataOffsetPresent) && tfhd.size >= Tfhd::kBaseDataOffset + 8)
-            return readU64(data_ + tfhd.offset + Tfhd::kBaseDataOffset);
+            return ReadU64(data_ + tfhd.offset + Tfhd::kBaseDataOffset);
         if (number == 1 || (flags & Tfhd::kDefaultBaseIsMoof)) return moofAt;
         return std::nullopt;
     }
 
-    uint32_t samplesInChunk(const ChunkTable& table, uint32_t chunk) const {
+    uint32_t SamplesInChunk(const ChunkTable& table, uint32_t chunk) const {
         uint32_t samples = 0;
-        for (uint32_t entry = 0; entry < entryCount(table) && firstChunkOf(table, entry) <= chunk; ++entry)
-            samples = samplesPerChunkOf(table, entry);
+        for (uint32_t entry = 0; entry < EntryCount(table) && FirstChunkOf(table, entry) <= chunk; ++entry)
+            samples = SamplesPerChunkOf(table, entry);
         return samples;
     }
 
     // ---- Runs of a movie fragment ----
 
-    bool readFragment(Span moof) {
+    bool ReadFragment(Span moof) {
         FragmentRuns fragment{moof.offset, static_cast<uint32_t>(trackFragments_.size()), 0};
         ChildWalk walk(data_, moof);
         while (walk.Next()) {
-            if (walk.CurrentIs("traf") && !readTrackFragment(moof.offset, walk.Current(), ++fragment.trafs)) return false;
+            if (walk.CurrentIs("traf") && !ReadTrackFragment(moof.offset, walk.Current(), ++fragment.trafs)) return false;
         }
-        if (fragment.trafs == 0) report_.line("runs of the moof at ", moof.offset, ": no traf");
+        if (fragment.trafs == 0) report_.Line("runs of the moof at ", moof.offset, ": no traf");
         fragments_.push_back(fragment);
         return true;
     }
 
-    bool readTrackFragment(uint32_t moofAt, Span traf, uint32_t number) {
+    bool ReadTrackFragment(uint32_t moofAt, Span traf, uint32_t number) {
         TrackFragmentRuns runs{static_cast<uint32_t>(runSamples_.size()), 0};
         NumberList shown;
         const std::optional<uint64_t> base = DataBaseOf(moofAt, traf, number);
@@ -384,10 +384,10 @@ private:
         while (walk.Next()) {
             if (!walk.CurrentIs("trun")) continue;
             uint32_t samples = 0;
-            if (!readRun(walk.Current(), &samples)) return false;
+            if (!ReadRun(walk.Current(), &samples)) return false;
             runSamples_.push_back(samples);
             ++runs.runs;
-            shown.add(samples);
+            shown.Add(samples);
             if (!base || !(box::FlagsOf(data_, walk.Current()) & Trun::kDataOffsetPresent) || outsideRun) continue;
             // readRun checked that the run holds the data offset its flags announce.
             const int32_t offset = static_cast<int32_t>(ReadU32(data_ + walk.Current().offset + Trun::kDataOffset));
@@ -395,18 +395,18 @@ private:
             if (!InsideMediaData(at)) outsideRun = runs.runs, outsideAt = at;
         }
         trackFragments_.push_back(runs);
-        report_.line("runs of the moof at ", moofAt, ", traf ", number, ": ", shown.text(), " (", shown.total(),
-                     " samples in ", counted(runs.runs, "run", "runs"), ")");
+        report_.Line("runs of the moof at ", moofAt, ", traf ", number, ": ", shown.Text(), " (", shown.Total(),
+                     " samples in ", Counted(runs.runs, "run", "runs"), ")");
         if (outsideRun)
-            return report_.problem("track: trun ", outsideRun, " of traf ", number, " of the moof at ", moofAt, " starts at ",
+            return report_.Problem("track: trun ", outsideRun, " of traf ", number, " of the moof at ", moofAt, " starts at ",
                                    outsideAt, ", outside the media data");
         return true;
     }
 
     // The sample count, checked against the per-sample fields the flags announce.
-    bool readRun(Span run, uint32_t* samples) {
+    bool ReadRun(Span run, uint32_t* samples) {
         if (run.size < kRunHeaderSize)
-            return report_.problem("track: the trun at ", run.offset, " is ", run.size,
+            return report_.Problem("track: the trun at ", run.offset, " is ", run.size,
                                    " bytes, too short for its sample count");
         const uint32_t flags = box::FlagsOf(data_, run);
         const uint32_t header = kRunHeaderSize + (flags & Trun::kDataOffsetPresent ? 4 : 0) +
@@ -415,113 +415,113 @@ private:
         for (uint32_t field = Trun::kSampleDurationsPresent; field <= Trun::kCompositionOffsetsPresent; field <<= 1)
             perSample += flags & field ? Trun::kPerSampleFieldSize : 0;
         if (run.size < header)
-            return report_.problem("track: the trun at ", run.offset, " is ", run.size,
+            return report_.Problem("track: the trun at ", run.offset, " is ", run.size,
                                    " bytes, too short for the fields its flags announce");
         *samples = ReadU32(data_ + run.offset + Trun::kSampleCount);
         if (perSample == 0 || uint64_t{*samples} * perSample <= run.size - header) return true;
-        return report_.problem("track: the trun at ", run.offset, " declares ", *samples, " samples but has room for ",
+        return report_.Problem("track: the trun at ", run.offset, " declares ", *samples, " samples but has room for ",
                                (run.size - header) / perSample);
     }
 
     // ---- What clip slots and index entries name ----
 
     template <class Record>
-    const Record* recordAt(const std::vector<Record>& records, uint32_t Record::*at, uint64_t offset) const {
+    const Record* RecordAt(const std::vector<Record>& records, uint32_t Record::*at, uint64_t offset) const {
         auto found = std::lower_bound(records.begin(), records.end(), offset,
                                       [at](const Record& record, uint64_t wanted) { return record.*at < wanted; });
         return found != records.end() && (*found).*at == offset ? &*found : nullptr;
     }
 
-    Resolved resolve(const Pointer& pointer, bool movieBoxToo) const {
-        const ChunkTable* movie = recordAt(movies_, &ChunkTable::moovAt, pointer.boxAt);
-        const FragmentRuns* fragment = recordAt(fragments_, &FragmentRuns::moofAt, pointer.boxAt);
-        if (movie && movieBoxToo) return resolveInMovie(*movie, pointer);
-        if (fragment) return resolveInFragment(*fragment, pointer);
+    Resolved Resolve(const Pointer& pointer, bool movieBoxToo) const {
+        const ChunkTable* movie = RecordAt(movies_, &ChunkTable::moovAt, pointer.boxAt);
+        const FragmentRuns* fragment = RecordAt(fragments_, &FragmentRuns::moofAt, pointer.boxAt);
+        if (movie && movieBoxToo) return ResolveInMovie(*movie, pointer);
+        if (fragment) return ResolveInFragment(*fragment, pointer);
         Resolved resolved;
-        resolved.place = join("box at ", pointer.boxAt, ", traf ", pointer.trackFragment, ", chunk or run ", pointer.piece,
+        resolved.place = Join("box at ", pointer.boxAt, ", traf ", pointer.trackFragment, ", chunk or run ", pointer.piece,
                               ", sample ", pointer.sample);
         if (pointer.boxAt >= size_)
-            resolved.missing = join("a box at ", pointer.boxAt, ", past the end of the track (", size_, " bytes)");
+            resolved.missing = Join("a box at ", pointer.boxAt, ", past the end of the track (", size_, " bytes)");
         else if (movie)
-            resolved.missing = join("the moov at ", pointer.boxAt, ", not a moof");
+            resolved.missing = Join("the moov at ", pointer.boxAt, ", not a moof");
         else
-            resolved.missing = join("the box at ", pointer.boxAt, ", where no ", movieBoxToo ? "moov or moof" : "moof", " starts");
+            resolved.missing = Join("the box at ", pointer.boxAt, ", where no ", movieBoxToo ? "moov or moof" : "moof", " starts");
         return resolved;
     }
 
-    Resolved resolveInMovie(const ChunkTable& table, const Pointer& pointer) const {
+    Resolved ResolveInMovie(const ChunkTable& table, const Pointer& pointer) const {
         Resolved resolved;
-        const std::string moov = join("the moov at ", table.moovAt);
-        resolved.place = join("moov at ", table.moovAt, ", chunk ", pointer.piece, ", sample ", pointer.sample);
+        const std::string moov = Join("the moov at ", table.moovAt);
+        resolved.place = Join("moov at ", table.moovAt, ", chunk ", pointer.piece, ", sample ", pointer.sample);
         if (pointer.trackFragment != 1) {
-            resolved.missing = join("track fragment ", pointer.trackFragment, " in ", moov, ", where the packer writes 1");
+            resolved.missing = Join("track fragment ", pointer.trackFragment, " in ", moov, ", where the packer writes 1");
         } else if (!box::Found(table.stsc)) {
-            resolved.missing = join(moov, ", which has no sample table");
+            resolved.missing = Join(moov, ", which has no sample table");
         } else if (pointer.piece == 0 || pointer.piece > table.chunks) {
-            resolved.missing = join("chunk ", pointer.piece, " of ", moov, ", which has ", counted(table.chunks, "chunk", "chunks"));
+            resolved.missing = Join("chunk ", pointer.piece, " of ", moov, ", which has ", Counted(table.chunks, "chunk", "chunks"));
         } else {
-            resolved.samples = samplesInChunk(table, pointer.piece);
+            resolved.samples = SamplesInChunk(table, pointer.piece);
             if (pointer.sample == 0 || pointer.sample > resolved.samples)
-                resolved.missing = join("sample ", pointer.sample, " of chunk ", pointer.piece, " of ", moov,
-                                        ", which holds ", counted(resolved.samples, "sample", "samples"));
+                resolved.missing = Join("sample ", pointer.sample, " of chunk ", pointer.piece, " of ", moov,
+                                        ", which holds ", Counted(resolved.samples, "sample", "samples"));
         }
         return resolved;
     }
 
-    Resolved resolveInFragment(const FragmentRuns& fragment, const Pointer& pointer) const {
+    Resolved ResolveInFragment(const FragmentRuns& fragment, const Pointer& pointer) const {
         Resolved resolved;
         resolved.pieceKind = "run";
-        const std::string traf = join("traf ", pointer.trackFragment, " of the moof at ", fragment.moofAt);
-        resolved.place = join("moof at ", fragment.moofAt, ", traf ", pointer.trackFragment, ", trun ", pointer.piece,
+        const std::string traf = Join("traf ", pointer.trackFragment, " of the moof at ", fragment.moofAt);
+        resolved.place = Join("moof at ", fragment.moofAt, ", traf ", pointer.trackFragment, ", trun ", pointer.piece,
                               ", sample ", pointer.sample);
         if (pointer.trackFragment == 0 || pointer.trackFragment > fragment.trafs) {
-            resolved.missing = join(traf, ", which has ", counted(fragment.trafs, "traf", "trafs"));
+            resolved.missing = Join(traf, ", which has ", Counted(fragment.trafs, "traf", "trafs"));
             return resolved;
         }
         const TrackFragmentRuns& runs = trackFragments_[fragment.firstTraf + pointer.trackFragment - 1];
         if (pointer.piece == 0 || pointer.piece > runs.runs) {
-            resolved.missing = join("trun ", pointer.piece, " of ", traf, ", which has ", counted(runs.runs, "run", "runs"));
+            resolved.missing = Join("trun ", pointer.piece, " of ", traf, ", which has ", Counted(runs.runs, "run", "runs"));
             return resolved;
         }
         resolved.samples = runSamples_[runs.firstRun + pointer.piece - 1];
         if (pointer.sample == 0 || pointer.sample > resolved.samples)
-            resolved.missing = join("sample ", pointer.sample, " of trun ", pointer.piece, " of ", traf, ", which holds ",
-                                    counted(resolved.samples, "sample", "samples"));
+            resolved.missing = Join("sample ", pointer.sample, " of trun ", pointer.piece, " of ", traf, ", which holds ",
+                                    Counted(resolved.samples, "sample", "samples"));
         return resolved;
     }
 
     // ---- Clip slots ----
 
-    bool checkClipBoxes() {
+    bool CheckClipBoxes() {
         for (Span top : boxes_) {
-            if (typeOf(top) == "uuid ioed" && !checkClipBox(top)) return false;
+            if (TypeOf(top) == "uuid ioed" && !CheckClipBox(top)) return false;
         }
         return true;
     }
 
-    bool checkClipBox(Span ioed) {
+    bool CheckClipBox(Span ioed) {
         if (ioed.size < Ioed::kPlainSize)
-            return report_.problem("track: the ioed box at ", ioed.offset, " is ", ioed.size,
+            return report_.Problem("track: the ioed box at ", ioed.offset, " is ", ioed.size,
                                    " bytes, shorter than the 41 bytes before its clip slots");
         const uint8_t* bytes = data_ + ioed.offset;
         const uint32_t slots = bytes[Ioed::kSlotCount];
         const uint32_t room = (ioed.size - Ioed::kFirstSlot) / ClipSlot::kSize;
         if (slots > room)
-            return report_.problem("track: the ioed box at ", ioed.offset, " counts ", slots,
+            return report_.Problem("track: the ioed box at ", ioed.offset, " counts ", slots,
                                    " clip slots but has room for ", room);
-        report_.line("ioed at ", ioed.offset, ": flag words ", ReadU32(bytes + Ioed::kFirstFlagWord), " ",
-                     ReadU32(bytes + Ioed::kSecondFlagWord), ", ", counted(slots, "slot", "slots"));
+        report_.Line("ioed at ", ioed.offset, ": flag words ", ReadU32(bytes + Ioed::kFirstFlagWord), " ",
+                     ReadU32(bytes + Ioed::kSecondFlagWord), ", ", Counted(slots, "slot", "slots"));
         for (uint32_t slot = 0; slot < slots; ++slot) {
-            if (!checkClipSlot(slot + 1, bytes + Ioed::kFirstSlot + slot * ClipSlot::kSize)) return false;
+            if (!CheckClipSlot(slot + 1, bytes + Ioed::kFirstSlot + slot * ClipSlot::kSize)) return false;
         }
         return true;
     }
 
-    bool checkClipSlot(uint32_t number, const uint8_t* slot) {
+    bool CheckClipSlot(uint32_t number, const uint8_t* slot) {
         uint8_t unused[ClipSlot::kSize];
-        fillClipSlot(unused, nullptr);
+        FillClipSlot(unused, nullptr);
         if (std::memcmp(slot, unused, sizeof unused) == 0) {
-            report_.line("ioed slot ", number, ": unused");
+            report_.Line("ioed slot ", number, ": unused");
             return true;
         }
         const char* name = reinterpret_cast<const char*>(slot + ClipSlot::kName);
@@ -531,86 +531,86 @@ private:
         pointer.trackFragment = slot[ClipSlot::kTrackFragment];
         pointer.piece = slot[ClipSlot::kPiece];
         pointer.sample = slot[ClipSlot::kSample];
-        const Resolved resolved = resolve(pointer, true);
-        const std::string told = join("ioed slot ", number, ": ", quotedClipName(clipName), ", ", resolved.place, ", ",
-                                      counted(ReadU32(slot + ClipSlot::kLength), "sample", "samples"), " long");
-        return reportResolved(told, join("ioed slot ", number), resolved);
+        const Resolved resolved = Resolve(pointer, true);
+        const std::string told = Join("ioed slot ", number, ": ", QuotedClipName(clipName), ", ", resolved.place, ", ",
+                                      Counted(ReadU32(slot + ClipSlot::kLength), "sample", "samples"), " long");
+        return ReportResolved(told, Join("ioed slot ", number), resolved);
     }
 
-    bool reportResolved(const std::string& told, const std::string& who, const Resolved& resolved) {
+    bool ReportResolved(const std::string& told, const std::string& who, const Resolved& resolved) {
         if (!resolved.missing.empty()) {
-            report_.line(told);
-            return report_.problem(who, " names ", resolved.missing);
+            report_.Line(told);
+            return report_.Problem(who, " names ", resolved.missing);
         }
-        report_.line(told, " -> a ", resolved.pieceKind, " of ", counted(resolved.samples, "sample", "samples"));
+        report_.Line(told, " -> a ", resolved.pieceKind, " of ", Counted(resolved.samples, "sample", "samples"));
         return true;
     }
 
     // ---- The fragment index ----
 
-    bool checkFragmentIndexes() {
+    bool CheckFragmentIndexes() {
         for (Span top : boxes_) {
-            if (isTopLevel(top, "mfra") && !checkFragmentIndex(top)) return false;
+            if (IsTopLevel(top, "mfra") && !CheckFragmentIndex(top)) return false;
         }
         return true;
     }
 
     // The mfro that ends the mfra gives the mfra's size, so a reader finds the
     // index from the end of the track.
-    bool checkFragmentIndex(Span mfra) {
+    bool CheckFragmentIndex(Span mfra) {
         Span last;
         ChildWalk walk(data_, mfra);
         while (walk.Next()) last = walk.Current();
         if (!box::Found(last) || last.End() != mfra.End() || !box::TypeIs(data_ + last.offset + 4, "mfro"))
-            return report_.problem("track: the mfra at ", mfra.offset, " does not end with an mfro box");
+            return report_.Problem("track: the mfra at ", mfra.offset, " does not end with an mfro box");
         if (last.size < Mfro::kBoxSize)
-            return report_.problem("track: the mfro at ", last.offset, " is ", last.size, " bytes, too short for the size it gives");
+            return report_.Problem("track: the mfro at ", last.offset, " is ", last.size, " bytes, too short for the size it gives");
         const uint32_t given = ReadU32(data_ + last.offset + Mfro::kMfraSize);
         if (given != mfra.size)
-            return report_.problem("track: the mfro at ", last.offset, " gives ", given, " bytes, its mfra is ", mfra.size);
-        report_.line("mfra at ", mfra.offset, ": ", mfra.size, " bytes, mfro gives ", given);
+            return report_.Problem("track: the mfro at ", last.offset, " gives ", given, " bytes, its mfra is ", mfra.size);
+        report_.Line("mfra at ", mfra.offset, ": ", mfra.size, " bytes, mfro gives ", given);
         ChildWalk tables(data_, mfra);
         while (tables.Next()) {
-            if (tables.CurrentIs("tfra") && !checkTfra(tables.Current())) return false;
+            if (tables.CurrentIs("tfra") && !CheckTfra(tables.Current())) return false;
         }
         return true;
     }
 
-    bool checkTfra(Span tfra) {
+    bool CheckTfra(Span tfra) {
         const uint8_t* bytes = data_ + tfra.offset;
         if (tfra.size < Tfra::kFirstEntry)
-            return report_.problem("track: the tfra at ", tfra.offset, " is ", tfra.size,
+            return report_.Problem("track: the tfra at ", tfra.offset, " is ", tfra.size,
                                    " bytes, shorter than the 24 bytes before its entries");
         const uint32_t version = bytes[FullBox::kVersion];
         if (version > 1)
-            return report_.problem("track: the tfra at ", tfra.offset, " has version ", version, "; only 0 and 1 exist");
-        const IndexNumberWidths widths = IndexNumberWidths::fromLengthSizeWord(ReadU32(bytes + Tfra::kLengthSizes));
-        const uint32_t entrySize = widths.entrySize() + (version == 1 ? 8 : 0);  // 64-bit time and offset
+            return report_.Problem("track: the tfra at ", tfra.offset, " has version ", version, "; only 0 and 1 exist");
+        const IndexNumberWidths widths = IndexNumberWidths::FromLengthSizeWord(ReadU32(bytes + Tfra::kLengthSizes));
+        const uint32_t entrySize = widths.EntrySize() + (version == 1 ? 8 : 0);  // 64-bit time and offset
         const uint32_t entries = ReadU32(bytes + Tfra::kEntryCount);
         const uint32_t room = (tfra.size - Tfra::kFirstEntry) / entrySize;
         if (entries > room)
-            return report_.problem("track: the tfra at ", tfra.offset, " declares ", entries, " entries but has room for ", room);
-        report_.line("tfra at ", tfra.offset, ": track ", ReadU32(bytes + Tfra::kTrackId), ", ",
-                     counted(entries, "entry", "entries"), ", numbers of ", widths.trackFragment, "/", widths.run, "/",
+            return report_.Problem("track: the tfra at ", tfra.offset, " declares ", entries, " entries but has room for ", room);
+        report_.Line("tfra at ", tfra.offset, ": track ", ReadU32(bytes + Tfra::kTrackId), ", ",
+                     Counted(entries, "entry", "entries"), ", numbers of ", widths.trackFragment, "/", widths.run, "/",
                      widths.sample, " bytes");
         for (uint32_t entry = 0; entry < entries; ++entry) {
-            if (!checkTfraEntry(entry + 1, bytes + Tfra::kFirstEntry + entry * entrySize, version, widths)) return false;
+            if (!CheckTfraEntry(entry + 1, bytes + Tfra::kFirstEntry + entry * entrySize, version, widths)) return false;
         }
         return true;
     }
 
-    bool checkTfraEntry(uint32_t number, const uint8_t* entry, uint32_t version, const IndexNumberWidths& widths) {
+    bool CheckTfraEntry(uint32_t number, const uint8_t* entry, uint32_t version, const IndexNumberWidths& widths) {
         const uint32_t wide = version == 1 ? 8 : 4;
-        const uint64_t time = wide == 8 ? readU64(entry) : ReadU32(entry);
+        const uint64_t time = wide == 8 ? ReadU64(entry) : ReadU32(entry);
         Pointer pointer;
-        pointer.boxAt = wide == 8 ? readU64(entry + wide) : ReadU32(entry + wide);
+        pointer.boxAt = wide == 8 ? ReadU64(entry + wide) : ReadU32(entry + wide);
         const uint8_t* numbers = entry + 2 * wide;
-        pointer.trackFragment = readNumber(numbers, widths.trackFragment);
-        pointer.piece = readNumber(numbers + widths.trackFragment, widths.run);
-        pointer.sample = readNumber(numbers + widths.trackFragment + widths.run, widths.sample);
-        const std::string told = join("tfra entry ", number, ": time ", time, ", moof at ", pointer.boxAt, ", traf ",
+        pointer.trackFragment = ReadNumber(numbers, widths.trackFragment);
+        pointer.piece = ReadNumber(numbers + widths.trackFragment, widths.run);
+        pointer.sample = ReadNumber(numbers + widths.trackFragment + widths.run, widths.sample);
+        const std::string told = Join("tfra entry ", number, ": time ", time, ", moof at ", pointer.boxAt, ", traf ",
                                       pointer.trackFragment, ", trun ", pointer.piece, ", sample ", pointer.sample);
-        return reportResolved(told, join("tfra entry ", number), resolve(pointer, false));
+        return ReportResolved(told, Join("tfra entry ", number), Resolve(pointer, false));
     }
 
     const uint8_t* data_;
@@ -627,5 +627,5 @@ private:
 }  // namespace
 
 bool CheckMusicTrack(const std::vector<uint8_t>& track, CheckReport& report) {
-    return TrackCheck(track, report).run();
+    return TrackCheck(track, report).Run();
 }

@@ -26,7 +26,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "packer/check_report.h"
+#include "packer/inspect/check_report.h"
 
 // Reports the track's layout; false after reporting its first problem.
 bool CheckMusicTrack(const std::vector<uint8_t>& track, CheckReport& report);

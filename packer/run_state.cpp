@@ -1,5 +1,0 @@
-#include "packer/run_state.h"
-
-PackerRun g_run;
-
-void resetPackerRun() { g_run = PackerRun{}; }
