@@ -38,9 +38,12 @@ step "Native build: unit, end-to-end and Wine tests"
 cmake --workflow --preset default
 # The naming rule of .clang-tidy, over the compile commands of this build; any
 # name off the rule fails the run. The frontend stand-in's framework/ keeps the
-# classic framework's names.
-named_by_the_rule=(common packer)
-clang-tidy -p build/default --quiet $(find "${named_by_the_rule[@]}" -name '*.cpp' | sort)
+# classic framework's names. Clang compiles text as UTF-8 only, so the frontend's
+# CP932 texts are left in UTF-8 for the check; frontend/main.cpp, the Windows
+# entry point, is built by the Windows presets alone.
+named_by_the_rule=(common packer frontend)
+clang-tidy -p build/default --quiet --extra-arg=-fexec-charset=UTF-8 --extra-arg=-DTESSARYN_TEXTS_LEFT_IN_UTF8 \
+    $(find "${named_by_the_rule[@]}" -name '*.cpp' ! -path frontend/main.cpp | sort)
 ctest --preset default
 
 step "AddressSanitizer and UndefinedBehaviorSanitizer build: unit and end-to-end tests"
