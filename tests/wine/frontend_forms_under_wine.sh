@@ -1,47 +1,48 @@
 # Sourced by frontend_under_wine.sh while the frontend is up with the example
 # song dropped on it: the two forms filled as a user fills them (with one
 # refusal and its focus), the files they write, 開く starting Wine's notepad on
-# the side file, and the About box from its button and the window menu with an
-# update check over real Winsock against tools/update-server.py (started by
-# frontend_under_wine.sh, which points the frontend at it).
+# the side file, and the About box, modal over the main dialog, from its button
+# and the window menu with an update check over real Winsock against
+# tools/update-server.py (started by frontend_under_wine.sh, which points the
+# frontend at it).
 
 # ---- description.txt: the title, the track, a refused length ----
 form="description.txt 作成"
-ask click "$main" 1016 >/dev/null && ask wait "$form" >/dev/null || fail "the description form did not open"
+opened_by "$form" 1016
 expect "the title from the file" "Tessaryn Tone" text "$form" 1016
 expect "minutes of the song" 0 text "$form" 1022
 expect "seconds of the song" 10 text "$form" 1021
 ask type "$form" 1016 "星の歌" && ask type "$form" 1024 3 && ask type "$form" 1023 12 || fail "cannot type in $form"
 ask type "$form" 1022 100 >/dev/null
-ask click "$form" 1 >/dev/null
+click "$form" 1
 expect "100 minutes refused" "0 から 99 までの整数を入力してください。" msgbox frontend
 expect "the focus on the minutes" 1022 focus "$form"
 ask type "$form" 1022 0 >/dev/null
 screenshot "$form" description-form.png
-ask click "$form" 1 >/dev/null && ask gone "$form" >/dev/null || fail "the description form did not close"
+close "$form"
 cp932 $'title,星の歌\r\nartist,Tessaryn\r\nalbum_title,Examples\r\ntrack_number,0312\r\ntime,0010\r\nauthor,Tessaryn team\r\npublisher,Tessaryn\r\ncopyright,Tessaryn team\r\n' \
     | cmp - "$song/description.txt" || fail "description.txt is not what the form holds"
 
 # ---- config.txt: a URL, clip 1 renamed and moved, clip 3 enabled ----
 form="config.txt 作成"
-ask click "$main" 1017 >/dev/null && ask wait "$form" >/dev/null || fail "the config form did not open"
+opened_by "$form" 1017
 expect "clip 1 from the file" 1 check "$form" 1029
 expect "clip 1's start" 2 text "$form" 1022
 expect "clip 3's edits disabled" 0 enabled "$form" 1039
-ask click "$form" 1040 >/dev/null
+click "$form" 1040
 expect "clip 3's edits enabled by its box" 1 enabled "$form" 1039
 for typed in "1030 http://example.jp/" "1028 イントロ" "1022 1" "1023 500" "1021 4" "1025 0" \
     "1039 サビ" "1035 6" "1036 0" "1037 9" "1038 0"; do
     ask type "$form" "${typed%% *}" "${typed#* }" >/dev/null || fail "cannot type ${typed#* } into ${typed%% *}"
 done
 screenshot "$form" config-form.png
-ask click "$form" 1 >/dev/null && ask gone "$form" >/dev/null || fail "the config form did not close"
+close "$form"
 cp932 $'KDDIMU01\r\nhttp://example.jp/\r\nwallpaper.jpg,\r\n001.500,004.000\r\n\r\n006.000,009.000\r\n' \
     | cmp - "$song/config.txt" || fail "config.txt is not what the form holds"
 expect "config.txt status after the form" "あり" text "$main" 1008
 
 # ---- 開く: notepad on description.txt, the status asks for a reload ----
-ask click "$main" 1013 >/dev/null || fail "cannot click 開く"
+click "$main" 1013
 expect "status while the editor is open" "再読込してください" text "$main" 1010
 notepad=
 for _ in $(seq 60); do
@@ -51,20 +52,22 @@ for _ in $(seq 60); do
 done
 [ -n "$notepad" ] || fail "notepad did not open description.txt"
 [ -z "$notepad" ] || wine taskkill /F /PID "$notepad" >/dev/null 2>&1 || fail "cannot end notepad ($notepad)"
-ask click "$main" 1005 >/dev/null
+click "$main" 1005
 expect "status after 再読込" "あり" text "$main" 1010
 
-# ---- The About box: both versions, the update check, the window menu ----
+# ---- The About box: both versions, the main dialog disabled under it, the update check, the window menu ----
 about="Tessarynのバージョン情報"
-ask click "$main" 1000 >/dev/null && ask wait "$about" >/dev/null || fail "the About box did not open"
+opened_by "$about" 1000
 expect "the frontend's version" "Tessaryn Frontend 20051018" text "$about" 1033
 expect "the packer's version" "Tessaryn 20051110" text "$about" 1006
+expect "the main dialog under the About box" 0 enabled "$main"
 screenshot "$about" about.png
-ask click "$about" 1032 >/dev/null
+click "$about" 1032
 expect "a newer packer published" $'Tessaryn 20060301 が公開されています\nFrontend 20051018 が公開されています' \
     -t 30 msgbox "最新版 公開情報"
 grep -qF "User-Agent: Tessaryn/1.0(20051110; Frontend 20051018)" "$work/update-server.log" \
     || fail "the update server saw no request from the frontend"
-ask click "$about" 1 >/dev/null && ask gone "$about" >/dev/null || fail "the About box did not close"
+close "$about"
+expect "the main dialog after the About box" 1 enabled "$main"
 ask sysmenu "$main" 16 >/dev/null && ask wait "$about" >/dev/null || fail "the window menu did not open the About box"
-ask click "$about" 1 >/dev/null && ask gone "$about" >/dev/null || fail "the About box did not close"
+close "$about"

@@ -73,3 +73,55 @@ wine_finish() {
     fi
     echo "$1"
 }
+
+# wine_desktop: Wine's virtual desktop, which draws title bars on a bare X
+# display, for the programs started from now on.
+wine_desktop() {
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    timeout 60 "$wineserver" -w || true
+}
+
+# example_song FOLDER [NAME]: the example song (as NAME.3g2) and its four side
+# files, from $examples, in FOLDER.
+example_song() {
+    mkdir -p "$1"
+    cp "$examples/song.3g2" "$1/${2:-song}.3g2"
+    cp "$examples"/config.txt "$examples"/description.txt "$examples"/jacket.jpg "$examples"/wallpaper.jpg "$1/"
+}
+
+# ---- Driving a dialog program with tests/tools/dialog_driver (in $driver); texts are UTF-8
+
+ask() { wine "$driver" "$@" 2>&1; }
+
+# expect WHAT EXPECTED COMMAND...: the driver's answer. A read (text, check,
+# enabled) is asked again for up to 15 s (a loaded machine) while the program
+# catches up with a drop or a click; any other command answers once.
+expect() {
+    local what=$1 expected=$2 answer='' until=$((SECONDS + 15))
+    shift 2
+    while :; do
+        case $1 in
+            text | check | enabled) answer=$(ask -t 2 "$@") || true ;;
+            *) answer=$(ask "$@") || true; break ;;
+        esac
+        case $answer in "$expected" | dialog_driver:*) break ;; esac  # done, or no such control
+        [ "$SECONDS" -lt "$until" ] || break
+        sleep 0.25
+    done
+    [ "$answer" = "$expected" ] || fail "$what: '$answer', expected '$expected'"
+}
+
+click() { ask click "$1" "$2" >/dev/null || fail "cannot click $2 in $1"; }
+# opened_by TITLE ID: clicks ID in $main and waits for the window TITLE.
+opened_by() { ask click "$main" "$2" >/dev/null && ask wait "$1" >/dev/null || fail "$1 did not open"; }
+# close TITLE [ID]: clicks ID (default 1, OK) and waits until the window is gone.
+close() { ask click "$1" "${2:-1}" >/dev/null && ask gone "$1" >/dev/null || fail "$1 did not close"; }
+
+# screenshot TITLE FILE: the window as $work/FILE (when xwd and convert are here).
+screenshot() {
+    command -v xwd >/dev/null && command -v convert >/dev/null || return 0
+    sleep 1  # let the window paint
+    xwd -silent -id "$(ask xid "$1")" | convert xwd:- "$work/$2" || fail "no screenshot of $1"
+    echo "screenshot: $work/$2"
+}

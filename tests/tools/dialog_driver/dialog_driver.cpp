@@ -13,7 +13,7 @@
 //   gone TITLE            returns once no such window is left
 //   text TITLE ID         the text of control ID (WM_GETTEXT)
 //   check TITLE ID        its check state (BM_GETCHECK: 0, 1 or 2)
-//   enabled TITLE ID      1 when it is enabled, else 0
+//   enabled TITLE [ID]    1 when it (or the window itself) is enabled, else 0
 //   click TITLE ID        posts BM_CLICK to it, so a modal window it opens cannot block us
 //   type TITLE ID TEXT    replaces the control's text (WM_SETTEXT), as typing over it does
 //   focus TITLE           the ID of the window's control that has the keyboard focus
@@ -230,6 +230,7 @@ int Run(const std::vector<std::wstring>& args) {
     if (args.size() == 2 && command != L"focus") {
         if (command == L"wait") return Print(Hex(window));
         if (command == L"xid") return Print(Hex(::GetPropW(window, L"__wine_x11_whole_window")));
+        if (command == L"enabled") return Print(::IsWindowEnabled(window) ? L"1" : L"0");
         if (command == L"msgbox") {
             Print(MessageText(window));
             return ::PostMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0) ? 0 : Fail(L"the box has no OK");
