@@ -1,8 +1,12 @@
-// The packer's command line built from a session, the refusals that keep a
-// conversion from starting, and the main dialog's 変換 starting exactly what
-// its viewer shows.
+// The packer's command line built from a session, the refusals of every
+// button that needs a song (and of 変換 without a usable packer), and the main
+// dialog's 変換 starting exactly what its viewer shows.
 #include <string>
 
+#include "frontend/editors/config_dlg.h"
+#include "frontend/editors/description_dlg.h"
+#include "frontend/editors/text_editor.h"
+#include "frontend/file_choosers.h"
 #include "frontend/packer_launch.h"
 #include "tests/frontend/frontend_fixture.h"
 
@@ -46,24 +50,37 @@ TEST_F(Launch, TheCommandLineCarriesTheSessionAndTheInputs) {
     }
 }
 
-TEST_F(Launch, RefusesWithoutASongOrAUsablePacker) {
-    const std::string error = "変換開始前のエラー | ";
-    struct Row { const char* song; PackerState state; std::string shown; };
+// Each button that needs a song refuses without one, in its own words, and does
+// nothing more; 変換 also refuses without a usable packer.
+TEST_F(Launch, RefusalsBeforeAnythingStarts) {
+    const std::string error = "変換開始前のエラー | ", music = error + "最初に楽曲ファイルを選択してください";
+    const std::string sound = error + "最初に音源ファイルを選択してください";
+    FrontendSession session;
+    session.packer.path = "tessaryn.exe";
+    const auto convert = [&](PackerState state, const char* song) {
+        session.packer.state = state;
+        Convert(session, {song, "out.kmf", false, false}, owner_);
+        return true;
+    };
+    struct Row { const char* what; std::function<bool()> act; std::string shown; };
     const Row rows[] = {
-        {"", PackerState::Usable, error + "ファイルを選択してください"},
-        {"song.3g2", PackerState::NotRecognised, error + "Tessarynを認識できません"},
-        {"song.3g2", PackerState::TooOld, error + "古いバージョンのTessarynを認識しました\n最新のTessarynを入手してください"},
-        {"song.3g2", PackerState::Usable, ""},
+        {"変換 without a song", [&] { return convert(PackerState::Usable, ""); }, error + "ファイルを選択してください"},
+        {"変換 with a packer not recognised", [&] { return convert(PackerState::NotRecognised, "song.3g2"); },
+         error + "Tessarynを認識できません"},
+        {"変換 with an old packer", [&] { return convert(PackerState::TooOld, "song.3g2"); },
+         error + "古いバージョンのTessarynを認識しました\n最新のTessarynを入手してください"},
+        {"変換 that starts", [&] { return convert(PackerState::Usable, "song.3g2"); }, ""},
+        {"an image", [&] { return ChooseImage(ImageSlot::Jacket, session, "", owner_) == NextStep::Nothing; }, sound},
+        {"the description form", [&] { return EditDescription(session, "", owner_) == NextStep::Nothing; }, music},
+        {"the config form", [&] { return EditConfig(session, "", owner_) == NextStep::Nothing; }, music},
+        {"開く description.txt", [&] { return !OpenInTextEditor(SideFile::Description, "", owner_); }, sound},
+        {"開く config.txt", [&] { return !OpenInTextEditor(SideFile::Config, "", owner_); }, music},
     };
     for (const Row& row : rows) {
         Fresh();
-        FrontendSession session;
-        session.packer.path = "tessaryn.exe";
-        session.packer.state = row.state;
-        Convert(session, {row.song, "out.kmf", false, false}, owner_);
-        const std::vector<std::string> messages = Messages();
-        EXPECT_EQ(messages.empty() ? "" : messages[0], row.shown);
-        EXPECT_EQ(headless::StartedProcesses().size(), row.shown.empty() ? 1u : 0u) << row.shown;
+        EXPECT_TRUE(row.act()) << row.what;
+        EXPECT_EQ(Messages(), row.shown.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.shown}) << row.what;
+        EXPECT_EQ(headless::StartedProcesses().size(), row.shown.empty() ? 1u : 0u) << row.what;
     }
 }
 
