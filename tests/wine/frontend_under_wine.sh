@@ -8,7 +8,7 @@
 # (frontend_forms_under_wine.sh); a conversion by the real tessaryn.exe beside
 # the frontend, whose package must equal the native packer's and hold the forms'
 # files and clips; a song named ソング.3g2 in a folder named ソ given on
-# the command line; the forms and the update check at their limits
+# the command line and chosen in the file dialogs; the forms and the update check at their limits
 # (frontend_limits_under_wine.sh); the refusal when no packer lies beside the
 # frontend. Saves a screenshot of the main dialog, the two forms and the About
 # box as WORK_DIR/frontend.png, description-form.png, config-form.png and about.png.
@@ -41,6 +41,11 @@ main="Tessaryn - Frontend" refusal="変換開始前のエラー"
 start_frontend() {  # FOLDER [MUSIC]: the frontend in FOLDER, waiting for its dialog
     (cd "$work" && exec "$wine_loader" "$1/frontend.exe" "${@:2}" </dev/null >>"$work/frontend.log" 2>&1) &
     ask wait "$main" >/dev/null || { fail "the frontend in $1 showed no dialog"; exit 1; }
+}
+choose() {  # TITLE BUTTON PATH: the file dialog BUTTON opens, answered with PATH
+    opened_by "$1" "$2"
+    ask type "$1" 1148 "$(windows_path "$3")" >/dev/null || fail "cannot type into $1"
+    close "$1"
 }
 cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 # The texts a survey shows for the example song as FOLDER/NAME.3g2 with its side files.
@@ -104,9 +109,16 @@ done
 LC_ALL=C grep -qaF "$(cp932 イントロ)" "$song/song.kmf" || fail "the clip name is not in the package's ioed box"
 close "$main" 2
 
-# ---- ソング.3g2 in a folder named ソ, on the command line: ソ ends in the byte 0x5C ----
+# ---- ソング.3g2 in a folder named ソ (ソ ends in the byte 0x5C): given on the command ----
+# line relative to the current folder, which the save dialog keeps (adding .kmf), then
+# chosen in the open dialog.
 example_song "$work/ソ" ソング
-start_frontend "$app" "$(windows_path "$work/ソ/ソング.3g2")"
+start_frontend "$app" "ソ\\ソング.3g2"
+choose KMFファイルの保存先 1007 "$app/out"
+expect "the output path saved" "$(windows_path "$app/out.kmf")" text "$main" 1002
+click "$main" 1005
+expect "the relative song, found after the save dialog" "ソ\\ソング.3g2" text "$main" 1003
+choose 楽曲ファイルを開く 1006 "$work/ソ/ソング.3g2"
 expect_song "$work/ソ" ソング
 close "$main" 2
 

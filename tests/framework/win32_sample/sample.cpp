@@ -1,10 +1,9 @@
 // A program on the framework's win32 backend, run under Wine by
 // tests/framework/win32_sample.sh as `framework_sample.exe REPORT CHILD_REPORT`.
 // It checks on real windows what the frontend's own Wine run does not: bound
-// controls let go, the string table, file dialogs (answered by the program
-// itself), dropped paths too long to take, the update check's connection over
-// Winsock against a silent loopback peer of its own, and how a child's C
-// runtime splits a command line built by the framework. One line per check
+// controls let go, the string table, dropped paths too long to take, the update
+// check's connection over Winsock against a silent loopback peer of its own, and
+// how a child's C runtime splits a command line built by the framework. One line per check
 // goes into REPORT (the child's into CHILD_REPORT), then "done".
 #include <winsock2.h>
 #include <shlobj.h>
@@ -25,7 +24,6 @@ const std::vector<std::string> kTrickyArguments = {
     "two words", "quote\"inside", "trailing\\", "back\\\\\"quote", "\x83\x5c", "\x95\x5c\"end", "", "\x83\x5c\\",
 };
 const char kPrefixedFolder[] = "C:\\out dir\\";  // sent as -o: followed by the quoted folder
-const char kFileDialogTitle[] = "Sample file dialog";
 
 std::FILE* g_report = nullptr;
 int g_failures = 0;
@@ -63,47 +61,6 @@ void CheckDialogsAndStrings() {
     CString greeting;
     Check(greeting.LoadString(IDS_GREETING) && greeting == "greeting from the string table", "string 101 loads");
     Check(!greeting.LoadString(999) && greeting.IsEmpty(), "a missing string loads as empty");
-}
-
-// Once the file dialog is up: types the answer into its name box and presses OK.
-std::string g_fileDialogAnswer;
-void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = ::FindWindowA(nullptr, kFileDialogTitle);
-    if (dialog == nullptr) return;
-    ::KillTimer(nullptr, timer);
-    ::SetDlgItemTextA(dialog, 1148, g_fileDialogAnswer.c_str());
-    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-}
-
-std::string Chosen(bool save, const framework::FileDialogRequest& request, const std::string& answer) {
-    g_fileDialogAnswer = answer;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &AnswerFileDialog);
-    std::string path = "stale";
-    const bool chosen = save ? framework::ChooseFileToSave(nullptr, request, path)
-                             : framework::ChooseFileToOpen(nullptr, request, path);
-    ::KillTimer(nullptr, timer);
-    return chosen ? path : "(none: " + path + ")";
-}
-
-std::string CurrentFolder() {
-    char folder[MAX_PATH] = "";
-    ::GetCurrentDirectoryA(MAX_PATH, folder);
-    return folder;
-}
-
-// Files in `folder` chosen with the frontend's kinds of request, from another current folder.
-void CheckFileDialogs(const std::string& folder) {
-    const std::string song = folder + "\\\x83\x5c\x95\x5c.3g2";
-    Check(framework::ReplaceFileContents(song, "x"), "a song to open was written");
-    const std::string before = CurrentFolder();
-    framework::FileDialogRequest open{kFileDialogTitle, {{"Songs", "*.3g2;*.mp4"}, {"All", "*.*"}}, true, false, "",
-                                      true};
-    Check(Chosen(false, open, song) == song, "the open dialog gave the CP932 path typed");
-    framework::FileDialogRequest save{kFileDialogTitle, {{"KDDI Music File", "*.kmf"}, {"All", "*.*"}}, false, true,
-                                      "kmf", true};
-    Check(Chosen(true, save, folder + "\\\x83\x5c") == folder + "\\\x83\x5c.kmf",
-          "the save dialog appended the default extension");
-    Check(CurrentFolder() == before, "the current folder stayed " + before);
 }
 
 // A drop as the shell makes one: wide paths, each ending in a zero, and one more zero.
@@ -200,7 +157,6 @@ public:
         const std::string reportPath = __argv[1];
         const std::string folder = reportPath.substr(0, reportPath.rfind('\\'));  // an ASCII path
         CheckDialogsAndStrings();
-        CheckFileDialogs(folder);
         CheckLongDrops(folder);
         CheckConnections();
         StartChild(__argv[2]);
