@@ -8,14 +8,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool NeedsQuotes(const std::string& argument) {
-    if (argument.empty()) return true;
-    for (char c : argument) {
-        if (IsBlank(c) || c == '"') return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::string QuoteArgument(const std::string& argument) {
@@ -39,15 +31,6 @@ std::string QuoteArgument(const std::string& argument) {
     quoted.append(backslashes, '\\');  // so the closing quote stays a quote
     quoted += '"';
     return quoted;
-}
-
-std::string BuildCommandLine(const std::vector<std::string>& arguments) {
-    std::string line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (i > 0) line += ' ';
-        line += NeedsQuotes(arguments[i]) ? QuoteArgument(arguments[i]) : arguments[i];
-    }
-    return line;
 }
 
 const char* ArgumentsAfterProgramName(const char* commandLine) {

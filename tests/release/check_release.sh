@@ -34,10 +34,13 @@ pictures() {  # PREFIX: a listing's lines for docs/ and the README's pictures in
     echo "drwxr-xr-x $1docs/"
     (cd "$source_dir/docs" && ls -- *.png) | LC_ALL=C sort | sed "s|^|-rw-r--r-- $1docs/|"
 }
-expect_pictures() {  # README.md: every picture it shows lies in the archive where it looks
-    local picture
-    for picture in $(grep -o '!\[[^]]*\]([^)]*)' "$1" | sed 's/.*(\(.*\))/\1/'); do
-        [ -f "$(dirname "$1")/$picture" ] || fail "$1 shows $picture, which its archive lacks"
+expect_docs() {  # FOLDER: the documents as in the source, and every picture README.md shows beside it
+    local file picture
+    for file in LICENSE README.md tessaryn.ini.sample $(cd "$source_dir" && echo docs/*.png); do
+        cmp -s "$source_dir/$file" "$1/$file" || fail "$1/$file differs from the source"
+    done
+    for picture in $(grep -o '!\[[^]]*\]([^)]*)' "$1/README.md" | sed 's/.*(\(.*\))/\1/'); do
+        [ -f "$1/$picture" ] || fail "$1/README.md shows $picture, which its archive lacks"
     done
 }
 
@@ -71,12 +74,9 @@ $(pictures "$top/" | sed 1d)
 -rwxr-xr-x $top/tessaryn.exe
 -rw-r--r-- $top/tessaryn.ini.sample"
     unzip -q -d "$work" "$archive"
-    for file in LICENSE README.md tessaryn.ini.sample $(cd "$source_dir" && echo docs/*.png); do
-        cmp -s "$source_dir/$file" "$work/$top/$file" || fail "$top/$file differs from the source"
-    done
+    expect_docs "$work/$top"
     sed 's/$/\r/' "$readme" | iconv -f UTF-8 -t CP932 | cmp -s - "$work/$top/readme.txt" \
         || fail "$top/readme.txt is not docs/readme.ja.txt in code page 932 with CR LF"
-    expect_pictures "$work/$top/README.md"
     case $arch in win32) objdump=i686-w64-mingw32-objdump format=pei-i386 ;; *) objdump=x86_64-w64-mingw32-objdump format=pei-x86-64 ;; esac
     for exe in frontend tessaryn; do
         "$objdump" -f "$work/$top/$exe.exe" | grep -q "file format $format" || fail "$top/$exe.exe is not $format"
@@ -115,14 +115,11 @@ $(pictures "0/0 $top/share/doc/Tessaryn/" | sed 1d)
 -rw-r--r-- 0/0 $top/share/doc/Tessaryn/tessaryn.ini.sample
 -rw-r--r-- 0/0 $top/share/man/man1/tessaryn.1"
     tar -xzf "$archive" -C "$work"
-    for file in LICENSE README.md tessaryn.ini.sample $(cd "$source_dir" && echo docs/*.png); do
-        cmp -s "$source_dir/$file" "$work/$top/share/doc/Tessaryn/$file" || fail "$top's $file differs from the source"
-    done
+    expect_docs "$work/$top/share/doc/Tessaryn"
     for file in man/tessaryn.1:share/man/man1/tessaryn.1 tools/tessaryn-frontend.sh:bin/tessaryn-frontend \
         docs/readme.ja.txt:readme.txt; do
         cmp -s "$source_dir/${file%%:*}" "$work/$top/${file#*:}" || fail "$top/${file#*:} differs from ${file%%:*}"
     done
-    expect_pictures "$work/$top/share/doc/Tessaryn/README.md"
     [ "$("$work/$top/bin/tessaryn" --version </dev/null)" = "Tessaryn ($version)" ] || fail "$top/bin/tessaryn --version"
     file "$work/$top/bin/tessaryn" | grep -q "x86-64.*stripped" || fail "$top/bin/tessaryn is not a stripped x86-64 program"
     warnings=$(MANWIDTH=80 man -l "$work/$top/share/man/man1/tessaryn.1" 2>&1 >/dev/null)
@@ -141,8 +138,5 @@ if [ -n "$second" ]; then
     done
 fi
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "the release archives are as they should be"

@@ -1,17 +1,13 @@
 #!/usr/bin/env bash
-# Runs the 64-bit Windows build of the frontend under Wine on an X display of
-# its own, in the Japanese locale, and plays the user with dialog_driver: the
-# refusal without a song; a dropped song with its length, rate, side-file
-# statuses and expected size; the command viewer; the description.txt and
-# config.txt forms filled and confirmed, 開く with Wine's notepad, the About box
-# and its update check against tools/update-server.py
-# (frontend_forms_under_wine.sh); a conversion by the real tessaryn.exe beside
-# the frontend, whose package must equal the native packer's and hold the forms'
-# files and clips; a song named ソング.3g2 in a folder named ソ given on
-# the command line and chosen in the file dialogs; the forms and the update check at their limits
-# (frontend_limits_under_wine.sh); the refusal when no packer lies beside the
-# frontend. Saves a screenshot of the main dialog, the two forms and the About
-# box as WORK_DIR/frontend.png, description-form.png, config-form.png and about.png.
+# Runs the 64-bit Windows build of the frontend under Wine (the Japanese locale,
+# an X display of its own) and plays the user with dialog_driver: the refusal
+# without a song; a dropped song's texts; the command viewer; the two forms, 開く
+# and the About box (frontend_forms_under_wine.sh); a conversion by the real
+# tessaryn.exe beside it, equal to the native packer's (clip names quoted
+# whole); ソング.3g2 in a folder named ソ, given relative on the command line and
+# chosen in the file dialogs; its limits (frontend_limits_under_wine.sh); no
+# packer beside it. Leaves the screenshots frontend.png, description-form.png,
+# config-form.png and about.png.
 #   frontend_under_wine.sh DIALOG_DRIVER_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
 # Exit code 77 (skipped) when Wine, Xvfb or the Windows builds are missing.
 set -euo pipefail
@@ -38,6 +34,10 @@ if ! grep -q IPAPGothic "$WINEPREFIX/user.reg" 2>/dev/null; then
 fi
 
 main="Tessaryn - Frontend" refusal="変換開始前のエラー"
+# Clip names that a careless command line splits wrongly: double quotes, backslashes
+# before one and at the end, 表 and ソ (their second byte is 0x5C) and a blank.
+clip1='イ"ン\"表"ト\' clip3='サビ ソ'
+
 start_frontend() {  # FOLDER [MUSIC]: the frontend in FOLDER, waiting for its dialog
     (cd "$work" && exec "$wine_loader" "$1/frontend.exe" "${@:2}" </dev/null >>"$work/frontend.log" 2>&1) &
     ask wait "$main" >/dev/null || { fail "the frontend in $1 showed no dialog"; exit 1; }
@@ -96,17 +96,18 @@ close コマンドライン
 
 # Convert: the packer beside the frontend writes the package and waits for a
 # key in its console; the key ends it, so the package is complete. It holds the
-# forms' files and the clip names given on the command line.
+# forms' files and the clip names given on the command line, as its C runtime
+# split them.
 click "$main" 1001
 expect "the packer's exit code" 0 -t 30 key tessaryn.exe
 cp "$song/description.txt" "$song/config.txt" "$work/native/"
-"$native" "$work/native/song.3g2" "-o:$work/native/song.kmf" -mode:31 -chku1:イントロ -chku3:サビ -chkufr \
+"$native" "$work/native/song.3g2" "-o:$work/native/song.kmf" -mode:31 "-chku1:$clip1" "-chku3:$clip3" -chkufr \
     </dev/null >/dev/null || fail "the native packer failed"
 cmp "$work/native/song.kmf" "$song/song.kmf" || fail "the frontend's package differs from the native packer's"
 for side in description.txt config.txt; do
     tar -xOf "$song/song.kmf" "$side" | cmp - "$song/$side" || fail "the package's $side is not the form's"
 done
-LC_ALL=C grep -qaF "$(cp932 イントロ)" "$song/song.kmf" || fail "the clip name is not in the package's ioed box"
+LC_ALL=C grep -qaF "$(cp932 "$clip1")" "$song/song.kmf" || fail "the clip name is not in the package's ioed box"
 close "$main" 2
 
 # ---- ソング.3g2 in a folder named ソ (ソ ends in the byte 0x5C): given on the command ----

@@ -9,12 +9,8 @@ wineserver=/usr/lib/wine/wineserver
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# wine_skip WHY: the check can't run here.
-wine_skip() {
-    if [ "${CI:-}" = true ]; then
-        echo "FAIL: $1; CI must run this check"
-        exit 1
-    fi
+wine_skip() {  # WHY: the check can't run here
+    [ "${CI:-}" != true ] || { echo "FAIL: $1; CI must run this check"; exit 1; }
     echo "skipped: $1"
     exit 77
 }
@@ -59,18 +55,11 @@ wine_display() {
 
 wine_cleanup() {
     "$wineserver" -k >/dev/null 2>&1 || true
-    if [ -n "${xvfb:-}" ]; then
-        kill "$xvfb" 2>/dev/null || true
-        wait "$xvfb" 2>/dev/null || true
-    fi
+    [ -z "${xvfb:-}" ] || { kill "$xvfb" && wait "$xvfb"; } 2>/dev/null || true
 }
 
-# wine_finish WHAT: the summary line and the exit status of the check.
-wine_finish() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$failures check(s) failed"
-        exit 1
-    fi
+wine_finish() {  # WHAT: the summary line and the exit status of the check
+    [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
     echo "$1"
 }
 

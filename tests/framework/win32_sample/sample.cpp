@@ -1,29 +1,20 @@
 // A program on the framework's win32 backend, run under Wine by
-// tests/framework/win32_sample.sh as `framework_sample.exe REPORT CHILD_REPORT`.
-// It checks on real windows what the frontend's own Wine run does not: bound
-// controls let go, the string table, dropped paths too long to take, the update
-// check's connection over Winsock against a silent loopback peer of its own, and
-// how a child's C runtime splits a command line built by the framework. One line per check
-// goes into REPORT (the child's into CHILD_REPORT), then "done".
+// tests/framework/win32_sample.sh as `framework_sample.exe REPORT`. It checks on
+// real windows what the frontend's own Wine run does not: bound controls let
+// go, the string table, dropped paths too long to take, and the update check's
+// connection over Winsock against a silent loopback peer of its own. One line
+// per check goes into REPORT, then "done".
 #include <winsock2.h>
 #include <shlobj.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "framework/framework.h"
 #include "framework/socket.h"
 #include "sample_ids.h"
 
 namespace {
-
-// Arguments that a careless command line would split wrongly. CP932: ソ is 83 5C, 表 is 95 5C.
-const std::vector<std::string> kTrickyArguments = {
-    "two words", "quote\"inside", "trailing\\", "back\\\\\"quote", "\x83\x5c", "\x95\x5c\"end", "", "\x83\x5c\\",
-};
-const char kPrefixedFolder[] = "C:\\out dir\\";  // sent as -o: followed by the quoted folder
 
 std::FILE* g_report = nullptr;
 int g_failures = 0;
@@ -125,41 +116,14 @@ void CheckConnections() {
     ::WSACleanup();
 }
 
-void StartChild(const char* childReport) {
-    std::vector<std::string> arguments = {"", "--child", childReport};
-    arguments.insert(arguments.end(), kTrickyArguments.begin(), kTrickyArguments.end());
-    Check(framework::GetModulePath(arguments[0]), "the module path is known");
-    const std::string line =
-        framework::BuildCommandLine(arguments) + " -o:" + framework::QuoteArgument(kPrefixedFolder);
-    Check(framework::StartDetachedProcess(arguments[0], line), "the child was started");
-}
-
-// In the child: the arguments after the report path, as the C runtime split them.
-int CheckChildArguments(int count, char** arguments, const char* reportPath) {
-    if ((g_report = std::fopen(reportPath, "wb")) == nullptr) return 2;
-    std::vector<std::string> expected = kTrickyArguments;
-    expected.push_back(std::string("-o:") + kPrefixedFolder);
-    Check(count == static_cast<int>(expected.size()), "the child got " + std::to_string(count) + " arguments");
-    for (int i = 0; i < count && i < static_cast<int>(expected.size()); ++i) {
-        Check(expected[static_cast<std::size_t>(i)] == arguments[i], "argument " + std::to_string(i));
-    }
-    return Finish();
-}
-
 class CSampleApp : public CWinApp {
 public:
     BOOL InitInstance() override {
-        if (__argc >= 3 && std::strcmp(__argv[1], "--child") == 0) {
-            exitCode_ = CheckChildArguments(__argc - 3, __argv + 3, __argv[2]);
-            return FALSE;
-        }
-        if (__argc != 3 || (g_report = std::fopen(__argv[1], "wb")) == nullptr) return FALSE;
+        if (__argc != 2 || (g_report = std::fopen(__argv[1], "wb")) == nullptr) return FALSE;
         const std::string reportPath = __argv[1];
-        const std::string folder = reportPath.substr(0, reportPath.rfind('\\'));  // an ASCII path
         CheckDialogsAndStrings();
-        CheckLongDrops(folder);
+        CheckLongDrops(reportPath.substr(0, reportPath.rfind('\\')));  // an ASCII folder
         CheckConnections();
-        StartChild(__argv[2]);
         exitCode_ = Finish();
         return FALSE;
     }

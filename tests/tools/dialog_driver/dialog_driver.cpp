@@ -8,7 +8,6 @@
 // and on standard output are UTF-8 (the tool works in UTF-16 inside), so a
 // script compares them with its own literals whatever code page the target
 // uses. Commands:
-//   list                  the visible top-level windows: handle, process id, class, title
 //   wait TITLE            the window's handle, once it is there
 //   gone TITLE            returns once no such window is left
 //   text TITLE ID         the text of control ID (WM_GETTEXT)
@@ -17,7 +16,6 @@
 //   click TITLE ID        posts BM_CLICK to it, so a modal window it opens cannot block us
 //   type TITLE ID TEXT    replaces the control's text (WM_SETTEXT), as typing over it does
 //   focus TITLE           the ID of the window's control that has the keyboard focus
-//   sysmenu TITLE ID      posts the window-menu command ID (WM_SYSCOMMAND)
 //   msgbox TITLE          the text of the message box titled TITLE; then presses its OK
 //   drop TITLE PATH...    drops the files on the window (WM_DROPFILES)
 //   xid TITLE             the X11 window that Wine made for it (for xwd -id)
@@ -211,14 +209,6 @@ std::wstring Hex(const void* value) {
 
 int Run(const std::vector<std::wstring>& args) {
     const std::wstring& command = args[0];
-    if (command == L"list" && args.size() == 1) {
-        for (HWND window : TopLevelWindows()) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
-            Print(Hex(window) + L" " + std::to_wstring(pid) + L" " + ClassOf(window) + L" " + WindowText(window));
-        }
-        return 0;
-    }
     if (command == L"key" && args.size() == 2) return Key(args[1]);
     if (args.size() < 2) return 2;
     const std::wstring& title = args[1];
@@ -244,10 +234,6 @@ int Run(const std::vector<std::wstring>& args) {
             return Fail(L"nothing has the focus in " + title);
         }
         return Print(std::to_wstring(::GetDlgCtrlID(thread.hwndFocus)));
-    }
-    if (command == L"sysmenu" && args.size() == 3) {
-        const WPARAM id = std::wcstoul(args[2].c_str(), nullptr, 0);
-        return ::PostMessageW(window, WM_SYSCOMMAND, id, 0) ? 0 : Fail(L"cannot post to " + title);
     }
     if (command == L"drop") {
         return DropFiles(window, {args.begin() + 2, args.end()}) ? 0 : Fail(L"cannot drop on " + title);
