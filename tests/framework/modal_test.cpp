@@ -1,6 +1,6 @@
-// Modal runs and the application: a modal dialog disables its owner while it
-// runs and enables it again, the main dialog is not its own owner, and the
-// application object gets the raw command line and its name.
+// Modal runs and the application: a modal dialog disables its parent while it
+// runs and enables it again, and the application object gets the raw command
+// line and its name.
 #include <functional>
 #include <string>
 
@@ -28,32 +28,20 @@ public:
 
 using Modal = HeadlessTest;
 
-TEST_F(Modal, TheOwnerIsDisabledWhileADialogRunsOverIt) {
-    enum class Owner { Parent, None };  // the application's main window: tests/frontend (the About box)
-    const struct {
-        const char* name;
-        Owner given;
-        bool ownerDisabledDuringRun;
-    } rows[] = {
-        {"the parent given", Owner::Parent, true},
-        {"no owner at all", Owner::None, false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        headless::Reset();
-        PlainDlg main(kMainTemplate);
-        bool enabledBefore = false, enabledDuring = true, enabledAfter = false;
-        headless::OnDialog(kAboutTemplate, [&](CDialog&) { enabledDuring = main.IsWindowEnabled(); });
-        RunDialog(main, kMainTemplate, [&](PlainDlg& shown) {
-            enabledBefore = shown.IsWindowEnabled();
-            PlainDlg about(kAboutTemplate, row.given == Owner::Parent ? &shown : nullptr);
-            EXPECT_EQ(about.DoModal(), IDCANCEL);
-            enabledAfter = shown.IsWindowEnabled();
-        });
-        EXPECT_TRUE(enabledBefore) << "the main dialog is not its own owner";
-        EXPECT_EQ(!enabledDuring, row.ownerDisabledDuringRun);
-        EXPECT_TRUE(enabledAfter);
-    }
+// The parent given is disabled while a dialog runs over it. (The application's
+// main window as the owner, and the main dialog not its own: tests/frontend,
+// the About box.)
+TEST_F(Modal, TheParentIsDisabledWhileADialogRunsOverIt) {
+    PlainDlg main(kMainTemplate);
+    std::string enabled;  // the parent's state before, during and after the run
+    headless::OnDialog(kAboutTemplate, [&](CDialog&) { enabled += std::to_string(main.IsWindowEnabled()); });
+    RunDialog(main, kMainTemplate, [&](PlainDlg& shown) {
+        enabled += std::to_string(shown.IsWindowEnabled());
+        PlainDlg about(kAboutTemplate, &shown);
+        EXPECT_EQ(about.DoModal(), IDCANCEL);
+        enabled += std::to_string(shown.IsWindowEnabled());
+    });
+    EXPECT_EQ(enabled, "101");
 }
 
 TEST_F(Modal, TheApplicationGetsTheRawCommandLineAndItsName) {

@@ -38,7 +38,7 @@ std::string described(const UpdateCheckResult& r) {
 
 // ---- Request and reply rules, on bytes ----
 
-TEST(UpdateServerSetting, HostAndPort) {
+TEST(UpdateServerSetting, HostAndPortAndTheRequestToThem) {
     const std::string longest(255, 'a');
     const std::vector<std::pair<std::string, std::string>> rows = {  // the setting, "host:port" taken or "" refused
         {"update.example", "update.example:80"}, {"127.0.0.1:8080", "127.0.0.1:8080"}, {"h:65535", "h:65535"},
@@ -53,11 +53,8 @@ TEST(UpdateServerSetting, HostAndPort) {
     setenv("TESSARYN_UPDATE_SERVER", "", 1);
     EXPECT_NE(frontend::UpdateServerSetting(), "") << "empty: the host compiled in";
     unsetenv("TESSARYN_UPDATE_SERVER");
-}
-
-TEST(UpdateRequest, PortIsLeftOutWhenItIs80) {
     EXPECT_EQ(frontend::BuildUpdateRequest({"update.example", 80}, 0, kFrontend),
-              requestTo("update.example", "00000000; Frontend 20051018"));
+              requestTo("update.example", "00000000; Frontend 20051018")) << "port 80 left out of the request";
 }
 
 TEST(UpdateReply, ParsedFromBytes) {

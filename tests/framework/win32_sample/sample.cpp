@@ -47,8 +47,7 @@ protected:
 
 void CheckDialogsAndStrings() {
     CSampleDlg dialog;
-    Check(dialog.DoModal() == IDOK, "the dialog ran and ended as told");
-    Check(dialog.m_chkFlag.m_hWnd == nullptr, "the bound check box was let go with the window");
+    Check(dialog.DoModal() == IDOK && dialog.m_chkFlag.m_hWnd == nullptr, "the dialog ran and let its bound check box go");
     CString greeting;
     Check(greeting.LoadString(IDS_GREETING) && greeting == "greeting from the string table", "string 101 loads");
     Check(!greeting.LoadString(999) && greeting.IsEmpty(), "a missing string loads as empty");
@@ -91,15 +90,6 @@ uint16_t Listen(SOCKET listener) {
     return ntohs(address.sin_port);
 }
 
-// Sends 64 KiB blocks until one fails; false when all `blocks` went out.
-bool SendingFails(framework::TcpConnection& connection, int blocks) {
-    const std::string block(65536, 'x');
-    for (int i = 0; i < blocks; ++i) {
-        if (!connection.sendAll(block.data(), block.size(), 300)) return true;
-    }
-    return false;
-}
-
 // The Winsock twins of the time-outs in tests/frontend/update_check_test.cpp (a
 // refused connection is the frontend's own Wine run's: 通信エラー #1 at once).
 void CheckConnections() {
@@ -110,7 +100,10 @@ void CheckConnections() {
     Check(connection.connect("127.0.0.1", Listen(silent), 5000), "a listener is reached");
     char reply[16];
     Check(connection.receive(reply, sizeof reply, 300) == -1, "a silent peer's receive times out");
-    Check(SendingFails(connection, 1024), "a send to a peer that never reads times out");
+    const std::string block(65536, 'x');
+    bool sendFailed = false;  // once the peer's buffers are full
+    for (int i = 0; i < 1024 && !sendFailed; ++i) sendFailed = !connection.sendAll(block.data(), block.size(), 300);
+    Check(sendFailed, "a send to a peer that never reads times out");
     connection.close();
     ::closesocket(silent);
     ::WSACleanup();

@@ -8,7 +8,7 @@
 // and on standard output are UTF-8 (the tool works in UTF-16 inside), so a
 // script compares them with its own literals whatever code page the target
 // uses. Commands:
-//   wait TITLE            the window's handle, once it is there
+//   wait TITLE            returns once the window is there
 //   gone TITLE            returns once no such window is left
 //   text TITLE ID         the text of control ID (WM_GETTEXT)
 //   check TITLE ID        its check state (BM_GETCHECK: 0, 1 or 2)
@@ -34,6 +34,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -41,11 +42,10 @@ namespace {
 DWORD g_timeoutMs = 10000;
 
 std::string Utf8(const std::wstring& text) {
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, bytes.data(), size, nullptr, nullptr);
     return bytes;
 }
 
@@ -75,28 +75,17 @@ std::wstring WindowText(HWND window) {
     return buffer.data();
 }
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = L"";
-    ::GetClassNameW(window, name, 256);
-    return name;
-}
-
-std::vector<HWND> TopLevelWindows() {
-    std::vector<HWND> windows;
-    ::EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            if (::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
+// The visible top-level window titled `title`; null when there is none.
 HWND FindTitled(const std::wstring& title) {
-    for (HWND window : TopLevelWindows()) {
-        if (WindowText(window) == title) return window;
-    }
-    return nullptr;
+    std::pair<const std::wstring*, HWND> search{&title, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            auto* wanted = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(found);
+            if (::IsWindowVisible(window) && WindowText(window) == *wanted->first) wanted->second = window;
+            return wanted->second == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
 // Calls `found` every 100 ms until it gives a non-null value or the time is up.
@@ -120,7 +109,9 @@ std::wstring MessageText(HWND box) {
         box,
         [](HWND child, LPARAM out) -> BOOL {
             std::wstring* found = reinterpret_cast<std::wstring*>(out);
-            if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0) *found = WindowText(child);
+            wchar_t kind[16] = L"";
+            ::GetClassNameW(child, kind, 16);
+            if (_wcsicmp(kind, L"Static") == 0) *found = WindowText(child);
             return found->empty();
         },
         reinterpret_cast<LPARAM>(&text));
@@ -201,12 +192,6 @@ int Key(const std::wstring& exe) {
     return Print(std::to_wstring(code));
 }
 
-std::wstring Hex(const void* value) {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(value)));
-    return text;
-}
-
 int Run(const std::vector<std::wstring>& args) {
     const std::wstring& command = args[0];
     if (command == L"key" && args.size() == 2) return Key(args[1]);
@@ -218,8 +203,13 @@ int Run(const std::vector<std::wstring>& args) {
     HWND window = WaitTitled(title);
     if (!window) return Fail(L"no window titled " + title);
     if (args.size() == 2 && command != L"focus") {
-        if (command == L"wait") return Print(Hex(window));
-        if (command == L"xid") return Print(Hex(::GetPropW(window, L"__wine_x11_whole_window")));
+        if (command == L"wait") return 0;
+        if (command == L"xid") {
+            wchar_t id[32];
+            const auto x11Window = reinterpret_cast<UINT_PTR>(::GetPropW(window, L"__wine_x11_whole_window"));
+            std::swprintf(id, 32, L"0x%llx", static_cast<unsigned long long>(x11Window));
+            return Print(id);
+        }
         if (command == L"enabled") return Print(::IsWindowEnabled(window) ? L"1" : L"0");
         if (command == L"msgbox") {
             Print(MessageText(window));
