@@ -64,33 +64,19 @@ TEST(ReplaceFileContents, ThroughLinksAndNeverAFolder) {
     }
 }
 
-// Writes larger than `bytes` fail (EFBIG) while it lives, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
-
 TEST(ReplaceFileContents, AFullDiskLeavesTheOldFileAndNoOther) {
     testkit::TempFolder folder;
     testkit::writeFile(folder / "description.txt", "title,old\r\n");
-    {
-        FileSizeLimit full(8);
-        EXPECT_FALSE(framework::ReplaceFileContents(folder / "description.txt", "title,a longer new one\r\n"));
-    }
+    rlimit saved{}, full{};  // meanwhile writes past 8 bytes fail (EFBIG), as on a full disk
+    getrlimit(RLIMIT_FSIZE, &saved);
+    full = saved;
+    full.rlim_cur = 8;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &full);
+    const bool replaced = framework::ReplaceFileContents(folder / "description.txt", "title,a longer new one\r\n");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(replaced);
     EXPECT_EQ(Read(folder / "description.txt"), "title,old\r\n");
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         EXPECT_EQ(entry.path().filename(), "description.txt") << "a temporary file is left";

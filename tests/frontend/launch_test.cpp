@@ -27,7 +27,6 @@ TEST_F(Launch, TheCommandLineCarriesTheSessionAndTheInputs) {
     const Row rows[] = {
         {"a plain song", song, [](FrontendSession&) {}, start + "23 "},
         {"both options ticked", {song.musicPath, song.outputPath, true, true}, [](FrontendSession&) {}, start + "63 "},
-        {"re-fragmenting alone", {song.musicPath, song.outputPath, true, false}, [](FrontendSession&) {}, start + "31 "},
         {"rate camouflage alone", {song.musicPath, song.outputPath, false, true}, [](FrontendSession&) {}, start + "55 "},
         {"no images, a folder as output, clips 1 and 3, the free clip", {song.musicPath, "D:\\out\\", false, false},
          [](FrontendSession& s) {

@@ -135,9 +135,7 @@ TEST(MusicProbe, FindsWhatTheFileHolds) {
         {"moov whose size is 0 (to the end)", ftyp + Header(0, "moov") + afterFtyp, false, movieOnly},
     };
     for (const Case& c : cases) {
-        const std::string found = Probed(c.file);
-        EXPECT_EQ(found, Described(c.damaged, c.info)) << c.what;
-        EXPECT_EQ(Probed(c.file), found) << c.what << ": a second probe differs";
+        EXPECT_EQ(Probed(c.file), Described(c.damaged, c.info)) << c.what;  // (a second probe: music_probe_fuzz)
     }
 }
 

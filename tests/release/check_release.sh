@@ -19,15 +19,12 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-listing() {  # ARCHIVE: "mode name" per entry, as the archive stores them
-    case $1 in
-        *.zip) unzip -Z "$1" | awk 'NR > 1 && $1 ~ /^[-d]/ { print $1, $NF }' ;;
-        *.tar.gz) tar -tvzf "$1" | awk '{ print $1, $2, $6 }' ;;
-    esac
-}
-expect_listing() {  # ARCHIVE EXPECTED
+expect_listing() {  # ARCHIVE EXPECTED: "mode name" per entry, as the archive stores them
     local got
-    got=$(listing "$1")
+    case $1 in
+        *.zip) got=$(unzip -Z "$1" | awk 'NR > 1 && $1 ~ /^[-d]/ { print $1, $NF }') ;;
+        *.tar.gz) got=$(tar -tvzf "$1" | awk '{ print $1, $2, $6 }') ;;
+    esac
     [ "$got" = "$2" ] || fail "$(basename "$1") holds:"$'\n'"$got"$'\n'"expected:"$'\n'"$2"
 }
 

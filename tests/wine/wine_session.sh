@@ -25,9 +25,8 @@ wine_require() {
 }
 
 wine_japanese_locale() {
-    if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-        localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || wine_skip "no ja_JP.UTF-8 locale (run as root to make it)"
-    fi
+    locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null \
+        || wine_skip "no ja_JP.UTF-8 locale (run as root to make it)"
 }
 
 # wine_session WORK_DIR [display]: the prefix (made on first use) and the

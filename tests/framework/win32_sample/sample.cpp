@@ -78,26 +78,21 @@ void CheckLongDrops(const std::string& folder) {
     }
 }
 
-// A Winsock listener on a loopback port of the system's choosing; its port.
-uint16_t Listen(SOCKET listener) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(listener, 4);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
 // The Winsock twins of the time-outs in tests/frontend/update_check_test.cpp (a
 // refused connection is the frontend's own Wine run's: 通信エラー #1 at once).
 void CheckConnections() {
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
     const SOCKET silent = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);  // accepts, never reads or answers
+    sockaddr_in address{};  // on a loopback port of the system's choosing
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    ::bind(silent, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(silent, 4);
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
     framework::TcpConnection connection;
-    Check(connection.connect("127.0.0.1", Listen(silent), 5000), "a listener is reached");
+    Check(connection.connect("127.0.0.1", ntohs(address.sin_port), 5000), "a listener is reached");
     char reply[16];
     Check(connection.receive(reply, sizeof reply, 300) == -1, "a silent peer's receive times out");
     const std::string block(65536, 'x');

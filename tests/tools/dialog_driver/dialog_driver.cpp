@@ -98,9 +98,6 @@ T Poll(F found) {
     }
 }
 
-HWND WaitTitled(const std::wstring& title) {
-    return Poll<HWND>([&] { return FindTitled(title); });
-}
 
 // The text of a message box: its static control with text (the icon's is empty).
 std::wstring MessageText(HWND box) {
@@ -200,9 +197,9 @@ int Run(const std::vector<std::wstring>& args) {
     if (command == L"gone" && args.size() == 2) {
         return Poll<bool>([&] { return FindTitled(title) == nullptr; }) ? 0 : Fail(L"still open: " + title);
     }
-    HWND window = WaitTitled(title);
+    HWND window = Poll<HWND>([&] { return FindTitled(title); });
     if (!window) return Fail(L"no window titled " + title);
-    if (args.size() == 2 && command != L"focus") {
+    if (args.size() == 2) {
         if (command == L"wait") return 0;
         if (command == L"xid") {
             wchar_t id[32];
@@ -215,9 +212,7 @@ int Run(const std::vector<std::wstring>& args) {
             Print(MessageText(window));
             return ::PostMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0) ? 0 : Fail(L"the box has no OK");
         }
-        return 2;
-    }
-    if (command == L"focus" && args.size() == 2) {
+        if (command != L"focus") return 2;
         GUITHREADINFO thread{};
         thread.cbSize = sizeof thread;
         if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &thread) || !thread.hwndFocus) {
