@@ -35,10 +35,10 @@ pictures() {  # PREFIX: a listing's lines for docs/ and the README's pictures in
 expect_docs() {  # FOLDER: the documents as in the source, and every picture README.md shows beside it
     local file picture
     for file in LICENSE README.md tessaryn.ini.sample $(cd "$source_dir" && echo docs/*.png); do
-        cmp -s "$source_dir/$file" "$1/$file" || fail "$1/$file differs from the source"
+        cmp -s "$source_dir/$file" "$1/$file" || fail "${1#"$work"/}/$file differs from the source"
     done
     for picture in $(grep -o '!\[[^]]*\]([^)]*)' "$1/README.md" | sed 's/.*(\(.*\))/\1/'); do
-        [ -f "$1/$picture" ] || fail "$1/README.md shows $picture, which its archive lacks"
+        [ -f "$1/$picture" ] || fail "${1#"$work"/}/README.md shows $picture, which its archive lacks"
     done
 }
 
