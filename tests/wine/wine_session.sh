@@ -104,7 +104,15 @@ click() { ask click "$1" "$2" >/dev/null || fail "cannot click $2 in $1"; }
 # opened_by TITLE ID: clicks ID in $main and waits for the window TITLE.
 opened_by() { ask click "$main" "$2" >/dev/null && ask wait "$1" >/dev/null || fail "$1 did not open"; }
 # close TITLE [ID]: clicks ID (default 1, OK) and waits until the window is gone.
-close() { ask click "$1" "${2:-1}" >/dev/null && ask gone "$1" >/dev/null || fail "$1 did not close"; }
+# The click is posted; on a loaded machine Wine has been seen to drop one that
+# arrived while the window was still busy, so a window still there is clicked once more.
+close() {
+    local attempt
+    for attempt in 1 2; do
+        ask click "$1" "${2:-1}" >/dev/null && ask gone "$1" >/dev/null && return 0
+    done
+    fail "$1 did not close"
+}
 
 # screenshot TITLE FILE: the window as $work/FILE (when xwd and convert are here).
 screenshot() {
