@@ -68,6 +68,9 @@ inline bool operator==(const TrackClock& a, const TrackClock& b) {
 inline bool operator==(const DeclaredBitrates& a, const DeclaredBitrates& b) {
     return a.maximum == b.maximum && a.average == b.average;
 }
+inline bool operator==(const KeptFragments& a, const KeptFragments& b) {
+    return a.first == b.first && a.last == b.last && a.reason == b.reason;
+}
 inline bool operator==(const ClipOutOfReach& a, const ClipOutOfReach& b) {
     return a.clip == b.clip && a.kind == b.kind && a.pastPiece255 == b.pastPiece255;
 }
