@@ -67,8 +67,8 @@ IoedBox MakeIoedBox(bool withClips, bool freeToUse) {
 struct InputImage {
     const uint8_t* bytes;
     std::size_t length;
-    const uint8_t* data() const { return bytes; }
-    std::size_t size() const { return length; }
+    const uint8_t* Data() const { return bytes; }
+    std::size_t Size() const { return length; }
 };
 
 // The whole top-level boxes; none when they can't be taken apart: sizes below
@@ -77,11 +77,11 @@ struct InputImage {
 std::optional<std::vector<box::Span>> TopLevelBoxes(const InputImage& input) {
     std::vector<box::Span> boxes;
     auto sizeAt = [&input, &boxes](uint64_t position, uint32_t* size) {
-        *size = ReadU32(input.data() + position);
+        *size = ReadU32(input.Data() + position);
         boxes.push_back(box::Span{static_cast<uint32_t>(position), *size});
         return true;
     };
-    if (!box::TopLevelBoxesFit(input.size(), kLargestConditionedBox, sizeAt)) return std::nullopt;
+    if (!box::TopLevelBoxesFit(input.Size(), kLargestConditionedBox, sizeAt)) return std::nullopt;
     return boxes;
 }
 
@@ -90,7 +90,7 @@ bool SegmentIndexesHold(const InputImage& input, const std::vector<box::Span>& b
     std::vector<uint64_t> boundaries;
     for (box::Span top : boxes) boundaries.push_back(top.offset);
     boundaries.push_back(boxes.empty() ? 0 : boxes.back().End());
-    return SegmentIndexesNameWholeBoxes(input.data(), boxes, boundaries);
+    return SegmentIndexesNameWholeBoxes(input.Data(), boxes, boundaries);
 }
 
 // What the box loop does with a top-level box.
@@ -125,10 +125,10 @@ struct TopLevelWalk {
 template <class Pass>
 void WalkTopLevelBoxes(const TopLevelWalk& walk, ConditionerContext& context, uint32_t ioedSize, Pass& pass) {
     context.ioedPending = context.options.Has(ModeFlag::ADD_IOED);
-    const uint64_t length = walk.input.size();
+    const uint64_t length = walk.input.Size();
     for (uint64_t at = 0;;) {
         context.inputOffset = static_cast<uint32_t>(at);
-        const uint8_t* bytes = walk.input.data() + at;
+        const uint8_t* bytes = walk.input.Data() + at;
         if (length - at < box::kHeaderSize) return pass.LooseBytes(bytes, static_cast<uint32_t>(length - at));
         const uint32_t size = ReadU32(bytes);
         const Role role = RoleOf(bytes, size, walk.keepSegmentIndexes);
