@@ -35,7 +35,10 @@ bool ReadTfhd(const uint8_t* moof, Span tfhd, const SampleDefaults& trex, std::o
     if (flags & Tfhd::kBaseDataOffsetPresent) *base = box::ReadU64(field), field += Tfhd::kBaseDataOffsetSize;
     if (flags & Tfhd::kDescriptionIndexPresent) field += 4;
     *defaults = trex;
-    if (flags & Tfhd::kDefaultDurationPresent) defaults->duration = NonZero(ReadU32(field)), field += 4;
+    if (flags & Tfhd::kDefaultDurationPresent) {
+        if (ReadU32(field) != 0) defaults->duration = ReadU32(field);  // 0: none, the trex's stands
+        field += 4;
+    }
     if (flags & Tfhd::kDefaultSizePresent) defaults->size = ReadU32(field), field += 4;
     if (flags & Tfhd::kDefaultFlagsPresent) defaults->flags = ReadU32(field);
     return true;
@@ -149,8 +152,7 @@ std::vector<TrackDefaults> ReadTrackDefaults(const uint8_t* buffer, Span moov) {
 FragmentReading ReadTrackFragment(const uint8_t* moof, Span traf, uint64_t moofAt, const std::vector<TrackDefaults>& tracks,
                                   uint32_t unknownDuration, TrackFragmentSamples& read) {
     read.tfhd = box::FindChild(moof, traf, "tfhd");
-    read.tfdt = box::FindChild(moof, traf, "tfdt");
-    read.decodeTime = DecodeTimeOf(moof, read.tfdt);
+    read.decodeTime = DecodeTimeOf(moof, box::FindChild(moof, traf, "tfdt"));
     std::optional<uint64_t> base;
     if (!box::Found(read.tfhd) || !ReadTfhd(moof, read.tfhd, TrexOf(moof, read.tfhd, tracks), &base, &read.defaults))
         return FragmentReading::Unreadable;

@@ -39,7 +39,7 @@ enum class FragmentReading {
 };
 
 struct TrackFragmentSamples {
-    box::Span tfhd, tfdt;
+    box::Span tfhd;
     box::Span firstRun, lastRun;         // every trun of the traf lies from the one to the other
     std::optional<uint64_t> decodeTime;  // of the first sample, from the tfdt
     SampleDefaults defaults;             // the tfhd's, else the trex's

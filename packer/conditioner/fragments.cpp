@@ -276,8 +276,8 @@ void TimeRuns(const ConditionerContext& context, const std::vector<uint32_t>& ru
     uint32_t taken = 0;
     for (uint32_t count : runSamples) {
         plan.runs.push_back(FragmentPlan::Run{count, time});
-        for (uint32_t i = 0; i < count; ++i)
-            time += SamplesRead(reading) ? samples.samples[taken + i].duration : context.clock.sampleDelta;
+        if (!SamplesRead(reading)) time += uint64_t{count} * context.clock.sampleDelta;  // a count read, not samples
+        for (uint32_t i = 0; SamplesRead(reading) && i < count; ++i) time += samples.samples[taken + i].duration;
         taken += count;
     }
     plan.endTime = time;
