@@ -1,5 +1,6 @@
 #include "packer/conditioner/conditioner.h"
 
+#include <cassert>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -231,6 +232,7 @@ public:
     void InsertIoed() { output_.Write(ioed_.bytes, ioed_.size); }
 
     uint32_t Handle(Role role, const uint8_t* bytes, uint32_t size) {
+        assert(plan_.Places().OutputOf(context_.inputOffset) == context_.OutputOffset() && "the writing strays from the plan");
         switch (role) {
             case Role::Dropped: return 0;
             case Role::Movie: {
@@ -285,7 +287,7 @@ public:
         }
         ConditionerContext context(workBuffer_, options_);
         context.clips = ClipsInSamples(clips, plan.ClipClock());
-        context.clock.sampleDelta = plan.FragmentSampleDelta();
+        context.emptyMovieSampleDelta = plan.FragmentSampleDelta();
         output_.Write(kPrefixTemplate, sizeof kPrefixTemplate);
         WritingPass write(output_, context, ioed, plan);
         WalkTopLevelBoxes(walk, context, ioed.size, write);

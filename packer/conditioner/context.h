@@ -37,6 +37,9 @@ struct ConditionerContext {
     int32_t shift = kPrefixSize;  // output bytes written minus input bytes consumed
     uint32_t inputOffset = 0;     // input offset of the current top-level box
     TrackClock clock = kDefaultClock;
+    // The sample duration shown for a movie box whose music track holds no
+    // samples: the first music fragment's, which only a look ahead tells.
+    uint32_t emptyMovieSampleDelta = kDefaultClock.sampleDelta;
     uint64_t runningTime = 0;     // when the next fragment's samples begin, unless its tfdt says
     uint64_t samplesBefore = 0;   // the music samples of the movie box and the fragments so far
     uint32_t fragmentNumber = 0;  // of the current moof, from 1

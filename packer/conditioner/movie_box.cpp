@@ -339,5 +339,6 @@ void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t siz
     }
     if (rebuilt) WriteRebuilt(buffer, output, size, plan);
     else output.Write(buffer, size);
-    if (musicRead) context.events.push_back(context.clock);
+    if (musicRead && plan.music.sampleCount == 0) context.events.push_back(TrackClock{context.clock.timescale, context.emptyMovieSampleDelta});
+    else if (musicRead) context.events.push_back(context.clock);
 }
