@@ -175,7 +175,7 @@ struct Recut {
     uint64_t size = 0;
 };
 
-uint64_t RecutSize(const uint8_t* moof, uint32_t size, Recut& recut) {
+uint64_t RecutSize(const uint8_t* moof, uint32_t size, const Recut& recut) {
     const TrackFragmentSamples& samples = recut.samples;
     const bool hasBase = FlagsOf(moof, samples.tfhd) & Tfhd::kBaseDataOffsetPresent;
     uint64_t bytes = uint64_t{size} - (samples.lastRun.End() - samples.firstRun.offset) + (hasBase ? 0 : Tfhd::kBaseDataOffsetSize);

@@ -480,6 +480,8 @@ TEST(Conditioner, TopLevelBoxesKeptDroppedAndAdded) {
          {"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat"}},
         {"media data first, input index", layoutOf(30, {{30}}, [](TrackLayout& l) { l.mediaDataFirst = l.mfraAtEnd = true; }),
          IOED | MFRA | REFRAG, {"ftyp", "uuid:cpgd", "uuid:ioed", "mdat", "moov", "moof", "mdat", "mfra"}},
+        {"a segment type before each fragment", layoutOf(0, {{30}}, [](TrackLayout& l) { l.afterMediaData = {0, 0, 0, 12, 's', 't', 'y', 'p', 'm', 's', 'd', 'h'}; }),
+         IOED | MFRA | REFRAG, {"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat", "styp", "moof", "mdat", "styp", "mfra"}},
     };
     for (const auto& c : cases) {
         Track input = makeTrack(c.layout);
