@@ -276,6 +276,17 @@ TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
         EXPECT_EQ(findBox(out.track, "moof").size, findBox(input, "moof").size + 20);  // one run header more
         EXPECT_TRUE(written == indexOf(out.track, {{10240, 0, 1}, {10240 + 21504, 0, 2}, {10240 + 44032, 0, 3}}));
     }
+    // Times beyond 32 bits (a 10 MHz clock past seven minutes) take the index's version 1, its times 64 bits.
+    TrackLayout tenMegahertz = layoutOf(0, {{9300}});
+    tenMegahertz.sampleDelta = 464399;
+    Conditioned wide = condition(buildTrack(fakeFrames(10000000, 9300), tenMegahertz), IOED | MFRA | REFRAG);
+    const Box tfra = findBox(wide.track, "mfra/tfra");
+    ASSERT_TRUE(tfra.found());
+    EXPECT_EQ(wide.track[tfra.at + 8], 1);
+    const uint32_t entries = u32(wide.track, tfra.at + 20);  // of 20 bytes: the run number takes two
+    EXPECT_EQ(entries, 432u);
+    EXPECT_EQ(u32(wide.track, tfra.at + 24 + 20 * (entries - 1)), 1u);  // the last, at second 431, is past 2^32 tenths of a microsecond
+    EXPECT_EQ(verdict(wide.track), "ok");
 }
 
 TEST(Conditioner, AnInputIndexIsDroppedAndTheNewOneCoversEveryFragment) {
