@@ -94,6 +94,12 @@ bool SegmentIndexesHold(const InputImage& input, const std::vector<box::Span>& b
     return SegmentIndexesNameWholeBoxes(input.Data(), boxes, boundaries);
 }
 
+// A fragment as the planning pass planned it, for the writing pass to write.
+struct PlannedFragment {
+    FragmentPlan plan;
+    std::vector<uint8_t> bytes;
+};
+
 // What the box loop does with a top-level box.
 enum class Role { Dropped, Copied, MediaData, OwnIoed, Movie, Fragment, SegmentIndex };
 
@@ -176,12 +182,13 @@ public:
                 return plan.outputSize;
             }
             case Role::Fragment: {
-                std::memcpy(context_.buffer, bytes, size);
-                const FragmentPlan plan = PlanMovieFragment(context_, size);
+                FragmentPlan plan = PlanMovieFragment(context_, bytes, size);
                 NotePieces(plan.holdsPieces, plan.clock);
                 if (plan.holdsPieces && !fragmentClock_) fragmentClock_ = plan.clock;
                 AddTargets(plan.offsets);
-                return plan.outputSize;
+                const uint32_t written = plan.outputSize;
+                fragments_.push_back(PlannedFragment{std::move(plan), std::vector<uint8_t>(context_.buffer, context_.buffer + written)});
+                return written;
             }
         }
         return size;
@@ -191,6 +198,9 @@ public:
 
     const OffsetMap& Map() const { return map_; }
     const BoxPlaces& Places() const { return places_; }
+
+    // The plan of fragment `number` (from 1) and its bytes as planned.
+    const PlannedFragment& Fragment(uint32_t number) const { return fragments_[number - 1]; }
 
     // The clock in force at the first chunk or run that clips are located in:
     // the one their milliseconds are turned into samples by.
@@ -221,6 +231,7 @@ private:
     std::vector<OffsetTarget> targets_;
     bool offsetsReadable_ = true;
     std::optional<TrackClock> clipClock_, fragmentClock_;
+    std::vector<PlannedFragment> fragments_;
 };
 
 // The writing pass writes the track, its offsets moved by the planned map.
@@ -242,10 +253,10 @@ public:
                 return plan.outputSize;
             }
             case Role::Fragment: {
-                std::memcpy(context_.buffer, bytes, size);
-                const FragmentPlan plan = PlanMovieFragment(context_, size);
-                WriteMovieFragment(context_, output_, plan, plan_.Map());
-                return plan.outputSize;
+                const PlannedFragment& planned = plan_.Fragment(context_.fragmentNumber);
+                std::memcpy(context_.buffer, planned.bytes.data(), planned.bytes.size());
+                WriteMovieFragment(context_, output_, planned.plan, plan_.Map());
+                return planned.plan.outputSize;
             }
             case Role::SegmentIndex:
                 std::memcpy(context_.buffer, bytes, size);

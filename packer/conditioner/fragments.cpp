@@ -245,7 +245,7 @@ uint8_t* WriteRun(uint8_t* to, const FragmentSample* samples, uint32_t count, ui
 // before the runs (with the tfhd given a base data offset of 0), the new runs
 // with the input positions of their first samples as data offsets, then
 // everything behind the runs.
-void WriteRecut(ConditionerContext& context, const uint8_t* moof, uint32_t size, const Recut& recut, FragmentPlan& plan) {
+void WriteRecut(const ConditionerContext& context, const uint8_t* moof, uint32_t size, const Recut& recut, FragmentPlan& plan) {
     const TrackFragmentSamples& samples = recut.samples;
     uint8_t* const buffer = context.buffer;
     uint8_t* to = CopyBytes(buffer, moof, 0, samples.tfhd.offset);
@@ -268,11 +268,12 @@ void WriteRecut(ConditionerContext& context, const uint8_t* moof, uint32_t size,
     assert(plan.outputSize == recut.size && "written fragment differs from its planned size");
 }
 
-// The decode times of the music track's runs as written: from the tfdt, else
-// from where the fragments before ended, each run its samples' durations on.
+// When each of the music track's runs starts, counted from the fragment's
+// first sample, each run its samples' durations on.
 void TimeRuns(const ConditionerContext& context, const std::vector<uint32_t>& runSamples, FragmentReading reading,
               const TrackFragmentSamples& samples, FragmentPlan& plan) {
-    uint64_t time = samples.decodeTime.value_or(context.runningTime);
+    plan.decodeTime = samples.decodeTime;
+    uint64_t time = 0;
     uint32_t taken = 0;
     for (uint32_t count : runSamples) {
         plan.runs.push_back(FragmentPlan::Run{count, time});
@@ -280,7 +281,7 @@ void TimeRuns(const ConditionerContext& context, const std::vector<uint32_t>& ru
         for (uint32_t i = 0; SamplesRead(reading) && i < count; ++i) time += samples.samples[taken + i].duration;
         taken += count;
     }
-    plan.endTime = time;
+    plan.duration = time;
 }
 
 // The clock clips are found by: the timescale in force and the samples' default duration, else the first's.
@@ -293,25 +294,27 @@ TrackClock ClockOf(const ConditionerContext& context, FragmentReading reading, c
 }
 
 // Locates the clips in the music track's runs, one piece per run, indexes the
-// runs when they were re-cut, and moves the running time past them.
+// runs when they were re-cut, and moves the running time past them. The runs
+// start at the tfdt's time, else where the fragments before ended.
 void LocateAndIndexRuns(ConditionerContext& context, const FragmentPlan& plan) {
     const uint32_t boxOffset = context.OutputOffset();
+    const uint64_t start = plan.decodeTime.value_or(context.runningTime);
     uint64_t firstSample = context.samplesBefore;
     uint32_t runNumber = 0;
     for (const FragmentPlan::Run& run : plan.runs) {
         const PiecePlace place{boxOffset, plan.musicTrafNumber, ++runNumber, PieceKind::Run};
-        if (plan.recut) context.index.push_back(IndexEntry{run.time, boxOffset, 1, runNumber, 1});
+        if (plan.recut) context.index.push_back(IndexEntry{start + run.time, boxOffset, 1, runNumber, 1});
         if (plan.musicTrafNumber <= kLargestTrackFragment) LocateClips(context, place, firstSample, run.samples);
         firstSample += run.samples;
     }
     context.samplesBefore = firstSample;
-    context.runningTime = plan.endTime;
+    context.runningTime = start + plan.duration;
 }
 
 }  // namespace
 
-FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
-    const uint8_t* moof = context.buffer;
+FragmentPlan PlanMovieFragment(const ConditionerContext& context, const uint8_t* moof, uint32_t size) {
+    std::memcpy(context.buffer, moof, size);  // a fragment that keeps its runs has its offsets moved here
     FragmentPlan plan;
     plan.outputSize = size;
     plan.musicTrafNumber = FindMusicTrackFragment(context, size, &plan.musicTraf);
@@ -319,15 +322,12 @@ FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
     const FragmentReading reading = plan.musicTrafNumber == 0 ? FragmentReading::Unreadable
         : ReadTrackFragment(moof, plan.musicTraf, context.inputOffset, context.trackDefaults, context.clock.sampleDelta, recut.samples);
     plan.clock = ClockOf(context, reading, recut.samples);
-    std::optional<FragmentKept> kept;
     const bool recutAsked = context.options.Has(ModeFlag::REFRAGMENT) && plan.musicTrafNumber != 0 &&
                             !RunsOf(context.buffer, plan.musicTraf).empty();
-    if (recutAsked) kept = WhyNotRecut(context, moof, size, plan, reading, recut);
-    if (kept) context.KeepFragment(*kept);
-    plan.recut = recutAsked && !kept;
+    if (recutAsked) plan.kept = WhyNotRecut(context, moof, size, plan, reading, recut);
+    plan.recut = recutAsked && !plan.kept;
     if (plan.recut) {
-        const std::vector<uint8_t> source(moof, moof + size);  // the new runs are written over it
-        WriteRecut(context, source.data(), size, recut, plan);
+        WriteRecut(context, moof, size, recut, plan);
         TimeRuns(context, recut.pieces, reading, recut.samples, plan);
     } else {
         KeepRuns(context, size, plan);
@@ -340,6 +340,7 @@ FragmentPlan PlanMovieFragment(ConditionerContext& context, uint32_t size) {
 }
 
 void WriteMovieFragment(ConditionerContext& context, OutputFile& output, const FragmentPlan& plan, const OffsetMap& map) {
+    if (plan.kept) context.KeepFragment(*plan.kept);
     if (plan.musicTrafNumber != 0) LocateAndIndexRuns(context, plan);
     for (const OffsetField& field : plan.offsets) {
         const bool moved = MoveField(context.buffer, field, map);
