@@ -17,6 +17,8 @@ inline uint32_t ReadU32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
 }
 
+inline uint64_t ReadU64(const uint8_t* p) { return uint64_t{ReadU32(p)} << 32 | ReadU32(p + 4); }
+
 inline void WriteU32(uint8_t* p, uint32_t value) {
     p[0] = static_cast<uint8_t>(value >> 24);
     p[1] = static_cast<uint8_t>(value >> 16);

@@ -16,9 +16,11 @@ namespace Tkhd {
 constexpr uint32_t kTrackIdV0 = 20, kTrackIdV1 = 28;
 }  // namespace Tkhd
 
-// mdhd: creation and modification times, then the media's timescale.
+// mdhd: creation and modification times, then the media's timescale, its
+// duration and language; the whole box of each version.
 namespace Mdhd {
 constexpr uint32_t kTimescaleV0 = 20, kTimescaleV1 = 28;
+constexpr uint32_t kSizeV0 = 32, kSizeV1 = 44;
 }  // namespace Mdhd
 
 // hdlr: a pre-defined word, then the handler type (soun, text, vide ...).
@@ -69,12 +71,26 @@ constexpr uint32_t kEntryCount = 12, kEntries = 16, kEntrySizeV0 = 12, kEntrySiz
 constexpr uint32_t kMediaTimeV0 = 4, kMediaTimeV1 = 8;  // in an entry
 }  // namespace Elst
 
-// tfhd: the track's ID, then the fields its flags announce, the 64-bit base
-// data offset first.
+// trex (in mvex): a track's ID and the defaults its fragments' samples take:
+// description index, duration, size and flags.
+namespace Trex {
+constexpr uint32_t kTrackId = 12, kDefaultDuration = 20, kDefaultSize = 24, kDefaultFlags = 28, kBoxSize = 32;
+}  // namespace Trex
+
+// tfhd: the track's ID, then the fields its flags announce, in this order: the
+// 64-bit base data offset, the sample description index, and the default
+// duration, size and flags of a sample (4 bytes each).
 namespace Tfhd {
-constexpr uint32_t kTrackId = 12, kBaseDataOffset = 16;
-constexpr uint32_t kBaseDataOffsetPresent = 0x000001, kDefaultBaseIsMoof = 0x020000;  // flags
+constexpr uint32_t kTrackId = 12, kBaseDataOffset = 16, kBaseDataOffsetSize = 8;
+constexpr uint32_t kBaseDataOffsetPresent = 0x000001, kDescriptionIndexPresent = 0x000002;  // flags
+constexpr uint32_t kDefaultDurationPresent = 0x000008, kDefaultSizePresent = 0x000010, kDefaultFlagsPresent = 0x000020;
+constexpr uint32_t kDefaultBaseIsMoof = 0x020000;
 }  // namespace Tfhd
+
+// tfdt: the decode time of the track fragment's first sample, 64 bits in version 1.
+namespace Tfdt {
+constexpr uint32_t kDecodeTime = 12;
+}  // namespace Tfdt
 
 // trun: the sample count, then the fields its flags announce: the signed data
 // offset, the first sample's flags, then 4 bytes per sample for each of
@@ -82,8 +98,20 @@ constexpr uint32_t kBaseDataOffsetPresent = 0x000001, kDefaultBaseIsMoof = 0x020
 namespace Trun {
 constexpr uint32_t kSampleCount = 12, kDataOffset = 16, kPerSampleFieldSize = 4;
 constexpr uint32_t kDataOffsetPresent = 0x000001, kFirstSampleFlagsPresent = 0x000004;  // flags
-constexpr uint32_t kSampleDurationsPresent = 0x000100, kSampleSizesPresent = 0x000200, kCompositionOffsetsPresent = 0x000800;
+constexpr uint32_t kSampleDurationsPresent = 0x000100, kSampleSizesPresent = 0x000200, kSampleFlagsPresent = 0x000400;
+constexpr uint32_t kCompositionOffsetsPresent = 0x000800;
 }  // namespace Trun
+
+// sidx: the reference ID, the timescale, the earliest presentation time and the
+// offset of the first referenced byte from the end of the sidx (32 bits each,
+// 64 in version 1), 16 reserved bits and the reference count, then the
+// references: a type bit (1: another sidx) with the 31-bit referenced size,
+// the subsegment's duration and its stream access point. The count is 16 bits.
+namespace Sidx {
+constexpr uint32_t kFirstOffsetV0 = 24, kReferenceCountV0 = 30, kReferencesV0 = 32;
+constexpr uint32_t kFirstOffsetV1 = 28, kReferenceCountV1 = 38, kReferencesV1 = 40;
+constexpr uint32_t kReferenceSize = 12, kReferencedSizeMask = 0x7FFFFFFF;
+}  // namespace Sidx
 
 // tfra: the track's ID, the byte lengths of the three numbers of an entry, the
 // entry count, then the entries: time and moof offset (32 bits each, 64 in
@@ -91,6 +119,7 @@ constexpr uint32_t kSampleDurationsPresent = 0x000100, kSampleSizesPresent = 0x0
 namespace Tfra {
 constexpr uint32_t kTrackId = 12, kLengthSizes = 16, kEntryCount = 20, kFirstEntry = 24;
 constexpr uint32_t kEntryTime = 0, kEntryMoofOffsetV0 = 4, kEntryNumbersV0 = 8;  // in an entry
+constexpr uint32_t kEntryMoofOffsetV1 = 8, kEntryNumbersV1 = 16;
 }  // namespace Tfra
 
 // mfro: the size of the mfra box it closes.

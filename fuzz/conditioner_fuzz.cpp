@@ -2,9 +2,10 @@
 // and the clips; the rest is the track. A refused track leaves nothing written;
 // an accepted one is exactly as long as the change says, and the inspector's
 // track check finds it begins with the fixed prefix and is made of whole boxes
-// (fewer bytes than a header may trail them, before the new index), and finds
+// (fewer bytes than a header may trail them, before the new index), finds
 // every clip slot and index entry the conditioner wrote naming a sample that
-// is there.
+// is there (an entry at the time its run starts), and every sidx kept naming
+// whole boxes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +57,7 @@ std::string Verdict(const std::string& track) {
 bool IsTheConditionersFault(const std::string& verdict, const std::string& input) {
     const bool ownIoed = input.find("uuidioed") != std::string::npos;
     for (const char* fault : {"track: the box at ", "track: byte ", "track: chunk ", "track: the mfr", "track: the tfra ",
-                              "tfra entry ", "track: the ioed box ", "ioed slot "}) {
+                              "tfra entry ", "track: the ioed box ", "ioed slot ", "track: a sidx "}) {
         if (verdict.compare(0, 9 + std::strlen(fault), std::string("problem: ") + fault) == 0)
             return !ownIoed || std::strstr(fault, "ioed") == nullptr;
     }

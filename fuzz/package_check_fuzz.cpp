@@ -2,8 +2,9 @@
 // package and once as a bare music track, so that the track reader meets hostile
 // boxes without the package's checksums in the way. On every input the check
 // must end, report 0 with "ok" as its last line or 1 with "problem: ..." as its
-// last line (and no such verdict before it), keep every line printable ASCII,
-// and leave the package file as it was.
+// last line (and no such verdict before it), keep every line printable (ASCII,
+// but for clip names, which POSIX builds show in UTF-8), and leave the package
+// file as it was.
 #include <stdio.h>
 
 #include <cstdint>
@@ -27,12 +28,12 @@ CheckStatus CheckTrack(const uint8_t* data, size_t size, FILE* out) {
 
 bool IsVerdict(const std::string& line) { return line == "ok" || line.compare(0, 9, "problem: ") == 0; }
 
-// Whole lines of printable ASCII, only the last of them a verdict.
+// Whole lines without control bytes, only the last of them a verdict.
 bool IsWellFormed(const std::string& report, std::string* last) {
     if (report.empty() || report.back() != '\n') return false;
     for (char c : report) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte != '\n' && (byte < 0x20 || byte >= 0x7F)) return false;
+        if (byte != '\n' && (byte < 0x20 || byte == 0x7F)) return false;
     }
     size_t start = 0;
     for (size_t end; (end = report.find('\n', start)) != std::string::npos; start = end + 1) {

@@ -204,6 +204,28 @@ const char* NoticeText(TrackNotice notice) {
     return "";
 }
 
+const char* KeptText(FragmentKept reason) {
+    switch (reason) {
+        case FragmentKept::SeveralTrackFragments: return "several track fragments";
+        case FragmentKept::Encrypted: return "encrypted samples";
+        case FragmentKept::OverWorkBuffer: return "too large to re-cut in the 6 MB work buffer";
+        case FragmentKept::RunsUnreadable: return "runs that can't be read";
+        case FragmentKept::BoxBetweenRuns: return "a box between the runs";
+        case FragmentKept::SamplesApart: return "other data between the samples";
+    }
+    return "";
+}
+
+// " notice: fragment 3 kept as it came (...)" or " notice: fragments 4 to 9 kept as they came (...)".
+void PrintKeptFragments(const KeptFragments& kept) {
+    if (kept.first == kept.last) {
+        std::printf(" notice: fragment %lu kept as it came (%s)\n", static_cast<unsigned long>(kept.first), KeptText(kept.reason));
+    } else {
+        std::printf(" notice: fragments %lu to %lu kept as they came (%s)\n", static_cast<unsigned long>(kept.first),
+                    static_cast<unsigned long>(kept.last), KeptText(kept.reason));
+    }
+}
+
 // The lines of what the conditioner found, in the order it found it.
 struct TrackEventLine {
     void operator()(const DeclaredBitrates& declared) const {
@@ -227,6 +249,7 @@ void PrintTrackReport(const TrackReport& track) {
     if (track.outcome == TrackOutcome::OffsetsStuck)
         std::printf(" notice: music track stored as it came: its chunk or run offsets can't be moved\n");
     for (TrackNotice notice : track.notices) std::printf(" notice: %s\n", NoticeText(notice));
+    for (const KeptFragments& kept : track.keptFragments) PrintKeptFragments(kept);
 }
 
 // A source that can't be had is left out, but for config.txt, whose default

@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-tidy
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 locales ffmpeg tar coreutils
-          xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-wine python3 groff-base unzip file)
+          xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-wine python3 groff-base unzip file
+          gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-libav gir1.2-gstreamer-1.0 python3-gi)
 
 missing=()
 for package in "${packages[@]}"; do

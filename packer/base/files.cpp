@@ -8,6 +8,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -43,6 +44,9 @@ std::optional<FileIdentity> IdentityOfFile(std::FILE* file) {
     return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 #endif
+
+// What an empty file holds.
+constexpr uint8_t kNoBytes[1] = {0};
 
 bool IsRegular(std::FILE* file, uint64_t* length) {
     StatBuffer st;
@@ -123,12 +127,39 @@ bool InputFile::Skip(uint64_t count) {
     return Seek(static_cast<uint64_t>(here) + count);
 }
 
+const uint8_t* InputFile::Whole() {
+    if (mapped_) return static_cast<const uint8_t*>(mapped_);
+    if (failed_ || !file_) return nullptr;
+    if (length_ == 0) return kNoBytes;
+    if (!copy_.empty()) return copy_.data();
+#ifndef _WIN32
+#ifdef MAP_POPULATE
+    const int populate = MAP_POPULATE;  // one call maps every page the system holds of the file
+#else
+    const int populate = 0;
+#endif
+    void* mapped = mmap(nullptr, static_cast<std::size_t>(length_), PROT_READ, MAP_PRIVATE | populate, fileno(file_), 0);
+    if (mapped != MAP_FAILED) return static_cast<const uint8_t*>(mapped_ = mapped);
+#endif
+    copy_.resize(static_cast<std::size_t>(length_));
+    if (!Seek(0) || !Read(copy_.data(), copy_.size())) {
+        copy_ = std::vector<uint8_t>();
+        return nullptr;
+    }
+    return copy_.data();
+}
+
 std::optional<FileIdentity> InputFile::Identity() const {
     if (!file_) return std::nullopt;
     return IdentityOfFile(file_);
 }
 
 void InputFile::Close() {
+#ifndef _WIN32
+    if (mapped_) munmap(mapped_, static_cast<std::size_t>(length_));
+#endif
+    mapped_ = nullptr;
+    copy_ = std::vector<uint8_t>();
     if (file_) std::fclose(file_);
     file_ = nullptr;
     length_ = 0;
@@ -142,7 +173,10 @@ bool OutputFile::Create(const std::string& path) {
     Close();
     failed_ = false;
     file_ = std::fopen(path.c_str(), "w+b");
-    return file_ != nullptr;
+    if (!file_) return false;
+    buffer_.reset(new char[kOutputBufferSize]);
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kOutputBufferSize);
+    return true;
 }
 
 bool OutputFile::Fail() {
@@ -200,5 +234,6 @@ bool OutputFile::Close() {
     if (!file_) return !failed_;
     if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
+    buffer_.reset();
     return !failed_;
 }

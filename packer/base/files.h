@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What makes two paths the same file: device and inode, or volume and file index.
 struct FileIdentity {
@@ -40,6 +42,10 @@ public:
     // Reads exactly count bytes; a short read is a failure.
     bool Read(void* destination, std::size_t count);
     bool Skip(uint64_t count);
+    // The whole file, read-only, until it is closed: mapped into memory where
+    // the system allows, so that its bytes are neither copied nor given fresh
+    // pages, else read into memory. Null when it can't be read whole.
+    const uint8_t* Whole();
     bool Failed() const { return failed_; }
     std::optional<FileIdentity> Identity() const;
     void Close();
@@ -49,7 +55,13 @@ private:
     std::FILE* file_ = nullptr;
     uint64_t length_ = 0;
     bool failed_ = false;
+    void* mapped_ = nullptr;
+    std::vector<uint8_t> copy_;  // the whole file, where it isn't mapped
 };
+
+// Writes go through a buffer of this size, so that a track of many small
+// boxes is written in a few large pieces.
+constexpr std::size_t kOutputBufferSize = 0x40000;
 
 class OutputFile {
 public:
@@ -75,6 +87,7 @@ public:
 private:
     bool Fail();
     std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;  // kOutputBufferSize bytes, while the file is open
     bool failed_ = false;
 };
 

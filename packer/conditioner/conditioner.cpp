@@ -1,6 +1,9 @@
 #include "packer/conditioner/conditioner.h"
 
+#include <cassert>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "packer/conditioner/context.h"
 #include "packer/conditioner/fixed_boxes.h"
@@ -8,6 +11,7 @@
 #include "packer/conditioner/fragments.h"
 #include "packer/conditioner/movie_box.h"
 #include "packer/conditioner/pieces.h"
+#include "packer/conditioner/segment_index.h"
 
 using box::ReadU32;
 using box::WriteU32;
@@ -59,21 +63,45 @@ IoedBox MakeIoedBox(bool withClips, bool freeToUse) {
     return ioed;
 }
 
-// Checks every top-level box header before anything is written: sizes below 8
-// (0 and 1 among them), sizes beyond the WorkBuffer, and boxes that run past the
-// end of the input can't be conditioned. Up to 7 trailing bytes are fine.
-bool TopLevelBoxesAreSound(InputFile& input) {
-    auto sizeAt = [&input](uint64_t position, uint32_t* size) {
-        uint8_t header[4];
-        if (!input.Seek(position) || !input.Read(header, sizeof header)) return false;
-        *size = ReadU32(header);
+// The whole input, mapped or read once: every box is taken from here, and
+// the media data is written from here in one piece.
+struct InputImage {
+    const uint8_t* bytes;
+    std::size_t length;
+    const uint8_t* Data() const { return bytes; }
+    std::size_t Size() const { return length; }
+};
+
+// The whole top-level boxes; none when they can't be taken apart: sizes below
+// 8 (0 and 1 among them), sizes beyond the WorkBuffer, and boxes that run past
+// the end of the input. Up to 7 trailing bytes are fine.
+std::optional<std::vector<box::Span>> TopLevelBoxes(const InputImage& input) {
+    std::vector<box::Span> boxes;
+    auto sizeAt = [&input, &boxes](uint64_t position, uint32_t* size) {
+        *size = ReadU32(input.Data() + position);
+        boxes.push_back(box::Span{static_cast<uint32_t>(position), *size});
         return true;
     };
-    return box::TopLevelBoxesFit(input.Length(), kLargestConditionedBox, sizeAt) && input.Seek(0);
+    if (!box::TopLevelBoxesFit(input.Size(), kLargestConditionedBox, sizeAt)) return std::nullopt;
+    return boxes;
 }
 
+// Whether the input's segment indexes can be kept right: each names whole boxes.
+bool SegmentIndexesHold(const InputImage& input, const std::vector<box::Span>& boxes) {
+    std::vector<uint64_t> boundaries;
+    for (box::Span top : boxes) boundaries.push_back(top.offset);
+    boundaries.push_back(boxes.empty() ? 0 : boxes.back().End());
+    return SegmentIndexesNameWholeBoxes(input.Data(), boxes, boundaries);
+}
+
+// A fragment as the planning pass planned it, for the writing pass to write.
+struct PlannedFragment {
+    FragmentPlan plan;
+    std::vector<uint8_t> bytes;
+};
+
 // What the box loop does with a top-level box.
-enum class Role { Dropped, Copied, MediaData, OwnIoed, Movie, Fragment };
+enum class Role { Dropped, Copied, MediaData, OwnIoed, Movie, Fragment, SegmentIndex };
 
 // The first bytes of a box that the loop reads itself: its header and the
 // first four letters of a uuid box's extended type.
@@ -81,33 +109,36 @@ constexpr uint32_t kLeadSize = 12;
 
 // Our own ftyp replaces the input's, an input index names input positions, and
 // of the uuid boxes only the input's own ioed box is kept (it stands instead of ours).
-Role RoleOf(const uint8_t* lead, uint32_t size) {
+Role RoleOf(const uint8_t* lead, uint32_t size, bool keepSegmentIndexes) {
     const uint8_t* type = lead + 4;
     if (box::TypeIs(type, "ftyp") || box::TypeIs(type, "mfra")) return Role::Dropped;
     if (box::TypeIs(type, "uuid"))
         return size >= kLeadSize && std::memcmp(lead + box::kHeaderSize, "ioed", 4) == 0 ? Role::OwnIoed : Role::Dropped;
+    if (box::TypeIs(type, "sidx")) return keepSegmentIndexes ? Role::SegmentIndex : Role::Dropped;
     if (box::TypeIs(type, "moov")) return Role::Movie;
     if (box::TypeIs(type, "moof")) return Role::Fragment;
     return box::TypeIs(type, "mdat") ? Role::MediaData : Role::Copied;
 }
 
+// How the box loop walks one input: which segment indexes it keeps.
+struct TopLevelWalk {
+    const InputImage& input;
+    bool keepSegmentIndexes;
+};
+
 // Both passes walk the top-level boxes alike, so that the same boxes are
 // dropped, copied or rebuilt and the ioed box stands before the same box. A
-// pass handles each box after its lead bytes were read into the WorkBuffer
-// and says how long it is written; false on a read failure.
+// pass handles each box and says how long it is written.
 template <class Pass>
-bool WalkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t ioedSize, Pass& pass) {
+void WalkTopLevelBoxes(const TopLevelWalk& walk, ConditionerContext& context, uint32_t ioedSize, Pass& pass) {
     context.ioedPending = context.options.Has(ModeFlag::ADD_IOED);
+    const uint64_t length = walk.input.Size();
     for (uint64_t at = 0;;) {
         context.inputOffset = static_cast<uint32_t>(at);
-        const uint64_t left = input.Length() - at;
-        if (left < box::kHeaderSize) return pass.LooseBytes(static_cast<uint32_t>(left));
-        uint8_t* lead = context.buffer;
-        if (!input.Read(lead, box::kHeaderSize)) return false;
-        const uint32_t size = ReadU32(lead);
-        const uint32_t leadSize = size < kLeadSize ? size : kLeadSize;
-        if (!input.Read(lead + box::kHeaderSize, leadSize - box::kHeaderSize)) return false;
-        const Role role = RoleOf(lead, size);
+        const uint8_t* bytes = walk.input.Data() + at;
+        if (length - at < box::kHeaderSize) return pass.LooseBytes(bytes, static_cast<uint32_t>(length - at));
+        const uint32_t size = ReadU32(bytes);
+        const Role role = RoleOf(bytes, size, walk.keepSegmentIndexes);
         if (role == Role::OwnIoed) context.ioedPending = false;
         if (role != Role::Dropped && context.ioedPending) {
             context.ioedOffset = context.OutputOffset();
@@ -115,61 +146,68 @@ bool WalkTopLevelBoxes(InputFile& input, ConditionerContext& context, uint32_t i
             context.shift += static_cast<int32_t>(ioedSize);
             context.ioedPending = false;
         }
-        uint32_t written = 0;
-        if (!pass.Handle(role, size, size - leadSize, &written)) return false;
+        if (role == Role::Fragment) ++context.fragmentNumber;
+        const uint32_t written = pass.Handle(role, bytes, size);
         context.shift += static_cast<int32_t>(written - size);
         at += size;
     }
 }
 
-// The planning pass reads only the movie boxes and fragments. It learns where
-// the media data lands and which input bytes their offsets name; the track can
-// be written once each of those is a byte of media data.
+// The planning pass plans the movie boxes and fragments. It learns where the
+// media data and every top-level box land and which input bytes their offsets
+// name; the track can be written once each of those is a byte of media data.
 class PlanningPass {
 public:
-    PlanningPass(InputFile& input, ConditionerContext& context) : input_(input), context_(context) {}
+    explicit PlanningPass(ConditionerContext& context) : context_(context) {}
 
     void InsertIoed() {}
 
-    bool Handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
+    uint32_t Handle(Role role, const uint8_t* bytes, uint32_t size) {
+        places_.Add(context_.inputOffset, context_.OutputOffset());
         switch (role) {
-            case Role::Dropped: return input_.Skip(rest);
+            case Role::Dropped: return 0;
             case Role::MediaData:
                 map_.AddMediaData(uint64_t{context_.inputOffset} + box::kHeaderSize, size - box::kHeaderSize,
                                   uint64_t{context_.OutputOffset()} + box::kHeaderSize);
-                [[fallthrough]];
+                return size;
             case Role::Copied:
             case Role::OwnIoed:
-                *written = size;
-                return input_.Skip(rest);
+            case Role::SegmentIndex: return size;
             case Role::Movie: {
-                if (!ReadRest(size, rest)) return false;
+                std::memcpy(context_.buffer, bytes, size);
                 const MovieBoxPlan plan = PlanMovieBox(context_, size);
                 offsetsReadable_ = offsetsReadable_ && plan.offsetsReadable;
-                NotePieces(plan.holdsPieces);
+                NotePieces(plan.holdsPieces, context_.clock);
                 AddTargets(plan.offsets);
-                *written = plan.outputSize;
-                return true;
+                return plan.outputSize;
             }
             case Role::Fragment: {
-                if (!ReadRest(size, rest)) return false;
-                const FragmentPlan plan = PlanMovieFragment(context_, size);
-                NotePieces(plan.holdsPieces);
+                FragmentPlan plan = PlanMovieFragment(context_, bytes, size);
+                NotePieces(plan.holdsPieces, plan.clock);
+                if (plan.holdsPieces && !fragmentClock_) fragmentClock_ = plan.clock;
                 AddTargets(plan.offsets);
-                *written = plan.outputSize;
-                return true;
+                const uint32_t written = plan.outputSize;
+                fragments_.push_back(PlannedFragment{std::move(plan), std::vector<uint8_t>(context_.buffer, context_.buffer + written)});
+                return written;
             }
         }
-        return false;
+        return size;
     }
 
-    bool LooseBytes(uint32_t) { return true; }
+    void LooseBytes(const uint8_t*, uint32_t) { places_.Add(context_.inputOffset, context_.OutputOffset()); }
 
     const OffsetMap& Map() const { return map_; }
+    const BoxPlaces& Places() const { return places_; }
+
+    // The plan of fragment `number` (from 1) and its bytes as planned.
+    const PlannedFragment& Fragment(uint32_t number) const { return fragments_[number - 1]; }
 
     // The clock in force at the first chunk or run that clips are located in:
     // the one their milliseconds are turned into samples by.
     TrackClock ClipClock() const { return clipClock_.value_or(kDefaultClock); }
+
+    // The first music fragment's usual sample duration, for a movie box that holds no samples to give one.
+    uint32_t FragmentSampleDelta() const { return fragmentClock_ ? fragmentClock_->sampleDelta : kDefaultClock.sampleDelta; }
 
     bool OffsetsMove() const {
         for (const OffsetTarget& target : targets_) {
@@ -179,63 +217,63 @@ public:
     }
 
 private:
-    bool ReadRest(uint32_t size, uint32_t rest) { return input_.Read(context_.buffer + size - rest, rest); }
-
-    void NotePieces(bool holdsPieces) {
-        if (holdsPieces && !clipClock_) clipClock_ = context_.clock;
+    void NotePieces(bool holdsPieces, TrackClock clock) {
+        if (holdsPieces && !clipClock_) clipClock_ = clock;
     }
 
     void AddTargets(const std::vector<OffsetField>& fields) {
         for (const OffsetField& field : fields) targets_.push_back(TargetOf(context_.buffer, field));
     }
 
-    InputFile& input_;
     ConditionerContext& context_;
     OffsetMap map_;
+    BoxPlaces places_;
     std::vector<OffsetTarget> targets_;
     bool offsetsReadable_ = true;
-    std::optional<TrackClock> clipClock_;
+    std::optional<TrackClock> clipClock_, fragmentClock_;
+    std::vector<PlannedFragment> fragments_;
 };
 
 // The writing pass writes the track, its offsets moved by the planned map.
 class WritingPass {
 public:
-    WritingPass(InputFile& input, OutputFile& output, ConditionerContext& context, const IoedBox& ioed,
-                const OffsetMap& map)
-        : input_(input), output_(output), context_(context), ioed_(ioed), map_(map) {}
+    WritingPass(OutputFile& output, ConditionerContext& context, const IoedBox& ioed, const PlanningPass& plan)
+        : output_(output), context_(context), ioed_(ioed), plan_(plan) {}
 
     void InsertIoed() { output_.Write(ioed_.bytes, ioed_.size); }
 
-    bool Handle(Role role, uint32_t size, uint32_t rest, uint32_t* written) {
-        if (role == Role::Dropped) return input_.Skip(rest);
-        if (!input_.Read(context_.buffer + size - rest, rest)) return false;
-        if (role == Role::Movie) {
-            const MovieBoxPlan plan = PlanMovieBox(context_, size);
-            WriteMovieBox(context_, output_, size, plan, map_);
-            *written = plan.outputSize;
-        } else if (role == Role::Fragment) {
-            const FragmentPlan plan = PlanMovieFragment(context_, size);
-            WriteMovieFragment(context_, output_, plan, map_);
-            *written = plan.outputSize;
-        } else {
-            output_.Write(context_.buffer, size);
-            *written = size;
+    uint32_t Handle(Role role, const uint8_t* bytes, uint32_t size) {
+        assert(plan_.Places().OutputOf(context_.inputOffset) == context_.OutputOffset() && "the writing strays from the plan");
+        switch (role) {
+            case Role::Dropped: return 0;
+            case Role::Movie: {
+                std::memcpy(context_.buffer, bytes, size);
+                const MovieBoxPlan plan = PlanMovieBox(context_, size);
+                WriteMovieBox(context_, output_, size, plan, plan_.Map());
+                return plan.outputSize;
+            }
+            case Role::Fragment: {
+                const PlannedFragment& planned = plan_.Fragment(context_.fragmentNumber);
+                std::memcpy(context_.buffer, planned.bytes.data(), planned.bytes.size());
+                WriteMovieFragment(context_, output_, planned.plan, plan_.Map());
+                return planned.plan.outputSize;
+            }
+            case Role::SegmentIndex:
+                std::memcpy(context_.buffer, bytes, size);
+                MoveSegmentIndex(context_.buffer, size, context_.inputOffset, context_.OutputOffset(), plan_.Places());
+                output_.Write(context_.buffer, size);
+                return size;
+            default: output_.Write(bytes, size); return size;
         }
-        return true;
     }
 
-    bool LooseBytes(uint32_t count) {
-        if (count != 0 && !input_.Read(context_.buffer, count)) return false;
-        output_.Write(context_.buffer, count);
-        return true;
-    }
+    void LooseBytes(const uint8_t* bytes, uint32_t count) { output_.Write(bytes, count); }
 
 private:
-    InputFile& input_;
     OutputFile& output_;
     ConditionerContext& context_;
     const IoedBox& ioed_;
-    const OffsetMap& map_;
+    const PlanningPass& plan_;
 };
 
 // Plans the whole track before a byte is written, so that every offset can be
@@ -243,35 +281,34 @@ private:
 // to be stored as it came. Then writes it, its clips located in samples.
 class TrackConditioner {
 public:
-    TrackConditioner(const PackerOptions& options, InputFile& input, OutputFile& output, uint32_t memberDataOffset,
-                     uint8_t* workBuffer)
-        : options_(options), input_(input), output_(output), memberDataOffset_(memberDataOffset), workBuffer_(workBuffer) {}
+    TrackConditioner(const PackerOptions& options, OutputFile& output, uint32_t memberDataOffset, uint8_t* workBuffer)
+        : options_(options), output_(output), memberDataOffset_(memberDataOffset), workBuffer_(workBuffer) {}
 
-    TrackReport Run(const ClipRanges& clips) {
+    TrackReport Run(const InputImage& input, const std::vector<box::Span>& boxes, const ClipRanges& clips) {
         TrackReport report;
         report.freeToUse = options_.freeToUse || !AnyClipEnabled(clips);
         const IoedBox ioed = MakeIoedBox(AnyClipEnabled(clips), report.freeToUse);
+        const TopLevelWalk walk{input, SegmentIndexesHold(input, boxes)};
         ConditionerContext planning(workBuffer_, options_);
-        PlanningPass plan(input_, planning);
-        if (!WalkTopLevelBoxes(input_, planning, ioed.size, plan) || !input_.Seek(0)) {
-            report.outcome = TrackOutcome::Unreadable;
-            return report;
-        }
+        PlanningPass plan(planning);
+        WalkTopLevelBoxes(walk, planning, ioed.size, plan);
         if (!plan.OffsetsMove()) {
             report.outcome = TrackOutcome::OffsetsStuck;
             return report;
         }
         ConditionerContext context(workBuffer_, options_);
         context.clips = ClipsInSamples(clips, plan.ClipClock());
+        context.emptyMovieSampleDelta = plan.FragmentSampleDelta();
         output_.Write(kPrefixTemplate, sizeof kPrefixTemplate);
-        WritingPass write(input_, output_, context, ioed, plan.Map());
-        if (!WalkTopLevelBoxes(input_, context, ioed.size, write)) report.outcome = TrackOutcome::Unreadable;
+        WritingPass write(output_, context, ioed, plan);
+        WalkTopLevelBoxes(walk, context, ioed.size, write);
         if (!context.index.empty() && options_.Has(ModeFlag::ADD_MFRA))
             context.shift += static_cast<int32_t>(WriteFragmentIndex(output_, context.index));
         if (context.ioedOffset != 0) WriteLocatedClips(context.ioedOffset, context.clips);
         report.change = context.shift;
         report.events = std::move(context.events);
         report.notices = std::move(context.notices);
+        report.keptFragments = std::move(context.keptFragments);
         return report;
     }
 
@@ -291,7 +328,6 @@ private:
     }
 
     const PackerOptions& options_;
-    InputFile& input_;
     OutputFile& output_;
     uint32_t memberDataOffset_;
     uint8_t* workBuffer_;
@@ -301,6 +337,10 @@ private:
 
 TrackReport ConditionMusicTrack(const PackerOptions& options, const ClipRanges& clips, InputFile& input,
                                 OutputFile& output, uint32_t memberDataOffset, uint8_t* workBuffer) {
-    if (!TopLevelBoxesAreSound(input)) return TrackReport{TrackOutcome::TooLarge, 0, {}, false, {}};
-    return TrackConditioner(options, input, output, memberDataOffset, workBuffer).Run(clips);
+    if (input.Length() > UINT32_MAX) return TrackReport{TrackOutcome::TooLarge, 0, {}, false, {}, {}};  // offsets are 32-bit
+    const InputImage image{input.Whole(), static_cast<std::size_t>(input.Length())};
+    if (!image.bytes) return TrackReport{TrackOutcome::Unreadable, 0, {}, false, {}, {}};
+    const std::optional<std::vector<box::Span>> boxes = TopLevelBoxes(image);
+    if (!boxes) return TrackReport{TrackOutcome::TooLarge, 0, {}, false, {}, {}};
+    return TrackConditioner(options, output, memberDataOffset, workBuffer).Run(image, *boxes, clips);
 }

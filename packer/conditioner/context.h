@@ -9,6 +9,7 @@
 #include "common/box.h"
 #include "packer/base/clip_range.h"
 #include "packer/base/options.h"
+#include "packer/conditioner/fragment_samples.h"
 #include "packer/conditioner/track_report.h"
 
 // Size of the fixed ftyp + uuid(cpgd) prefix written in front of every track.
@@ -23,7 +24,7 @@ constexpr TrackClock kDefaultClock{22050, 1024};
 
 // One entry of the fragment index: where a re-cut run starts and when it plays.
 struct IndexEntry {
-    uint32_t time = 0;        // presentation time of the run's first sample
+    uint64_t time = 0;        // decode time of the run's first sample
     uint32_t moofOffset = 0;  // output offset of the run's moof
     uint32_t trackFragment = 1;
     uint32_t runNumber = 0;
@@ -36,10 +37,16 @@ struct ConditionerContext {
     int32_t shift = kPrefixSize;  // output bytes written minus input bytes consumed
     uint32_t inputOffset = 0;     // input offset of the current top-level box
     TrackClock clock = kDefaultClock;
-    uint32_t runningTime = 0;  // when the next fragment's samples begin
+    // The sample duration shown for a movie box whose music track holds no
+    // samples: the first music fragment's, which only a look ahead tells.
+    uint32_t emptyMovieSampleDelta = kDefaultClock.sampleDelta;
+    uint64_t runningTime = 0;     // when the next fragment's samples begin, unless its tfdt says
+    uint64_t samplesBefore = 0;   // the music samples of the movie box and the fragments so far
+    uint32_t fragmentNumber = 0;  // of the current moof, from 1
     // The music track's ID from the movie box: none before a movie box is read
     // (a fragment's first track fragment is then the music), 0 when it has none.
     std::optional<uint32_t> musicTrackId;
+    std::vector<TrackDefaults> trackDefaults;  // the trex boxes of the last movie box
     bool ioedPending = false;
     uint32_t ioedOffset = 0;  // output offset of the inserted ioed box; 0 = none
     ClipRanges clips{};       // in samples; located as the pieces are written
@@ -47,6 +54,7 @@ struct ConditionerContext {
     std::vector<IndexEntry> index;
     std::vector<TrackEvent> events;
     std::vector<TrackNotice> notices;  // each reason once
+    std::vector<KeptFragments> keptFragments;
     uint8_t* buffer;  // the WorkBuffer: the current top-level box from byte 0
     const PackerOptions& options;
 
@@ -58,5 +66,13 @@ struct ConditionerContext {
             if (given == reason) return;
         }
         notices.push_back(reason);
+    }
+
+    // The current fragment is not re-cut; one line names a row of fragments kept for one reason.
+    void KeepFragment(FragmentKept reason) {
+        if (!keptFragments.empty() && keptFragments.back().reason == reason && keptFragments.back().last + 1 == fragmentNumber)
+            keptFragments.back().last = fragmentNumber;
+        else
+            keptFragments.push_back(KeptFragments{fragmentNumber, fragmentNumber, reason});
     }
 };

@@ -32,10 +32,26 @@ uint8_t* PutNumber(uint8_t* to, uint32_t value, uint32_t width) {
     return to;
 }
 
-uint8_t* PutEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths& widths) {
-    WriteU32(to + Tfra::kEntryTime, entry.time);
-    WriteU32(to + Tfra::kEntryMoofOffsetV0, entry.moofOffset);
-    to = PutNumber(to + Tfra::kEntryNumbersV0, entry.trackFragment, widths.trackFragment);
+// Version 0, as the handset expects, while every time fits 32 bits; else
+// version 1, whose times and moof offsets are 64 bits.
+uint32_t VersionFor(const std::vector<IndexEntry>& entries) {
+    for (const IndexEntry& entry : entries) {
+        if (entry.time > UINT32_MAX) return 1;
+    }
+    return 0;
+}
+
+uint8_t* PutEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths& widths, uint32_t version) {
+    if (version == 1) {
+        to = PutNumber(to + Tfra::kEntryTime, static_cast<uint32_t>(entry.time >> 32), 4);
+        to = PutNumber(to, static_cast<uint32_t>(entry.time), 4);
+        to = PutNumber(to, 0, 4);
+        to = PutNumber(to, entry.moofOffset, 4);
+    } else {
+        to = PutNumber(to + Tfra::kEntryTime, static_cast<uint32_t>(entry.time), 4);
+        to = PutNumber(to, entry.moofOffset, 4);
+    }
+    to = PutNumber(to, entry.trackFragment, widths.trackFragment);
     to = PutNumber(to, entry.runNumber, widths.run);
     return PutNumber(to, entry.sampleNumber, widths.sample);
 }
@@ -44,18 +60,19 @@ uint8_t* PutEntry(uint8_t* to, const IndexEntry& entry, const IndexNumberWidths&
 
 std::vector<uint8_t> BuildFragmentIndex(const std::vector<IndexEntry>& entries) {
     const IndexNumberWidths widths = WidthsFor(entries);
+    const uint32_t version = VersionFor(entries);
     const uint32_t count = static_cast<uint32_t>(entries.size());
-    const uint32_t entriesSize = count * widths.EntrySize();
+    const uint32_t entriesSize = count * widths.EntrySize(version);
     const uint32_t indexSize = entriesSize + kIndexFrameSize;
     std::vector<uint8_t> bytes(indexSize);
     uint8_t* tfra = box::WriteHeader(bytes.data(), indexSize, "mfra");
     box::WriteHeader(tfra, Tfra::kFirstEntry + entriesSize, "tfra");
-    WriteU32(tfra + FullBox::kVersionAndFlags, 0);  // version 0: time and offset of 32 bits
+    WriteU32(tfra + FullBox::kVersionAndFlags, version << 24);
     WriteU32(tfra + Tfra::kTrackId, 1);
     WriteU32(tfra + Tfra::kLengthSizes, widths.LengthSizeWord());
     WriteU32(tfra + Tfra::kEntryCount, count);
     uint8_t* to = tfra + Tfra::kFirstEntry;
-    for (const IndexEntry& entry : entries) to = PutEntry(to, entry, widths);
+    for (const IndexEntry& entry : entries) to = PutEntry(to, entry, widths, version);
     box::WriteHeader(to, Mfro::kBoxSize, "mfro");
     WriteU32(to + FullBox::kVersionAndFlags, 0);
     WriteU32(to + Mfro::kMfraSize, indexSize);

@@ -16,7 +16,9 @@ struct IndexNumberWidths {
     uint32_t run = 1;
     uint32_t sample = 1;
 
-    uint32_t EntrySize() const { return Tfra::kEntryNumbersV0 + trackFragment + run + sample; }
+    uint32_t EntrySize(uint32_t version = 0) const {
+        return (version == 1 ? Tfra::kEntryNumbersV1 : Tfra::kEntryNumbersV0) + trackFragment + run + sample;
+    }
     uint32_t LengthSizeWord() const { return (trackFragment - 1) << 4 | (run - 1) << 2 | (sample - 1); }
     static IndexNumberWidths FromLengthSizeWord(uint32_t word) {
         return IndexNumberWidths{(word >> 4 & 3) + 1, (word >> 2 & 3) + 1, (word & 3) + 1};

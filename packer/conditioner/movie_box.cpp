@@ -18,11 +18,12 @@ uint32_t ChunkTableSize(uint32_t chunks) { return Stco::kEntries + Stco::kEntryS
 
 // ---- Reading the music track ----
 
+// Version 1 widens the times before the timescale to 64 bits.
 bool ReadTimescale(const uint8_t* buffer, MusicTables& music) {
     Span mdhd = box::FindChild(buffer, music.track.mdia, "mdhd");
-    if (!box::Found(mdhd) || mdhd.size < Mdhd::kTimescaleV0 + 4 || buffer[mdhd.offset + FullBox::kVersion] != 0)
-        return false;  // version 0 only
-    music.clock.timescale = ReadU32(buffer + mdhd.offset + Mdhd::kTimescaleV0);
+    const uint8_t version = box::Found(mdhd) ? buffer[mdhd.offset + FullBox::kVersion] : 2;
+    if (version > 1 || mdhd.size < (version == 1 ? Mdhd::kSizeV1 : Mdhd::kSizeV0)) return false;
+    music.clock.timescale = ReadU32(buffer + mdhd.offset + (version == 1 ? Mdhd::kTimescaleV1 : Mdhd::kTimescaleV0));
     return music.clock.timescale != 0;
 }
 
@@ -41,7 +42,12 @@ bool ReadTimeToSample(const uint8_t* buffer, const ConditionerContext& context, 
     music.clock.sampleDelta = ReadU32(stts + Stts::kEntries + Stts::kSampleDelta);
     if (music.clock.sampleDelta == 0) return false;
     uint64_t samples = 0;
-    for (uint32_t i = 0; i < entries; ++i) samples += ReadU32(stts + Stts::kEntries + Stts::kEntrySize * i + Stts::kSampleCount);
+    music.duration = 0;
+    for (uint32_t i = 0; i < entries; ++i) {
+        const uint8_t* entry = stts + Stts::kEntries + Stts::kEntrySize * i;
+        samples += ReadU32(entry + Stts::kSampleCount);
+        music.duration += uint64_t{ReadU32(entry + Stts::kSampleCount)} * ReadU32(entry + Stts::kSampleDelta);
+    }
     if (samples > UINT32_MAX) return false;
     music.sampleCount = static_cast<uint32_t>(samples);
     return true;
@@ -248,18 +254,17 @@ void CollectChunkOffsets(const uint8_t* buffer, uint32_t size, uint32_t newChunk
 
 void LocateClipsInNewChunks(ConditionerContext& context, const MusicTables& music) {
     const uint32_t boxOffset = context.OutputOffset();
-    uint32_t time = 0;
+    uint32_t first = 0;
     ForEachNewChunk(context, music, [&](uint32_t chunk, uint32_t samples) {
-        LocateClips(context, PiecePlace{boxOffset, 1, chunk, PieceKind::Chunk}, time, samples);
-        time += samples * context.clock.sampleDelta;
+        LocateClips(context, PiecePlace{boxOffset, 1, chunk, PieceKind::Chunk}, first, samples);
+        first += samples;
     });
 }
 
 void LocateClipsInInputChunks(ConditionerContext& context, const MusicTables& music) {
     const uint32_t boxOffset = context.OutputOffset();
     ForEachInputChunk(context.buffer, music, [&](uint32_t chunk, uint32_t first, uint32_t samples) {
-        LocateClips(context, PiecePlace{boxOffset, 1, chunk + 1, PieceKind::Chunk}, first * context.clock.sampleDelta,
-                    samples);
+        LocateClips(context, PiecePlace{boxOffset, 1, chunk + 1, PieceKind::Chunk}, first, samples);
     });
 }
 
@@ -294,6 +299,7 @@ MovieBoxPlan PlanMovieBox(ConditionerContext& context, uint32_t size) {
     plan.outputSize = size;
     plan.music.track = FindMusicTrack(context.buffer, Span{0, size});
     context.musicTrackId = box::Found(plan.music.track.trak) ? TrackIdOf(context.buffer, plan.music.track.trak) : 0;
+    context.trackDefaults = ReadTrackDefaults(context.buffer, Span{0, size});
     if (box::Found(plan.music.track.trak)) plan.layout = ChooseLayout(context, size, plan);
     if (plan.clockRead) context.clock = plan.music.clock;
     uint32_t newChunkOffsetsAt = 0;
@@ -322,7 +328,10 @@ void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t siz
     }
     if (rebuilt) LocateClipsInNewChunks(context, plan.music);
     if (plan.layout == ChunkLayout::KeptSamplesApart) LocateClipsInInputChunks(context, plan.music);
-    if (plan.clockRead) context.runningTime += context.clock.sampleDelta * plan.music.sampleCount;
+    if (plan.clockRead) {
+        context.runningTime += plan.music.duration;
+        context.samplesBefore += plan.music.sampleCount;
+    }
     for (const OffsetField& field : plan.offsets) {
         const bool moved = MoveField(buffer, field, map);
         assert(moved && "an offset the plan checked did not move");
@@ -330,5 +339,6 @@ void WriteMovieBox(ConditionerContext& context, OutputFile& output, uint32_t siz
     }
     if (rebuilt) WriteRebuilt(buffer, output, size, plan);
     else output.Write(buffer, size);
-    if (musicRead) context.events.push_back(context.clock);
+    if (musicRead && plan.music.sampleCount == 0) context.events.push_back(TrackClock{context.clock.timescale, context.emptyMovieSampleDelta});
+    else if (musicRead) context.events.push_back(context.clock);
 }

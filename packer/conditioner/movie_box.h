@@ -18,6 +18,7 @@ struct MusicTables {
     box::Span stsd, stts, stsc, stsz, stco;
     TrackClock clock{0, 0};
     uint32_t sampleCount = 0;  // N: the samples the movie box holds
+    uint64_t duration = 0;     // theirs, every time-to-sample entry counted
     uint32_t chunkCount = 0;   // K: the one-second chunks they are cut into
 };
 

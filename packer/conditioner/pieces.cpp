@@ -5,12 +5,9 @@ namespace {
 // Chunk, run and sample numbers are single bytes in the ioed slot.
 constexpr uint32_t kLargestSlotNumber = 255;
 
-}  // namespace
-
-uint32_t CutOneSecond(TrackClock clock, uint32_t piece, uint32_t taken, uint32_t total) {
-    // 64 bits: piece × timescale overflows 32 bits on long runs at high rates.
-    int64_t boundary = static_cast<int64_t>(uint64_t{piece} * clock.timescale / clock.sampleDelta);
-    int64_t count = boundary - taken;
+// The samples of the next piece when `ended` samples end by its whole second.
+uint32_t PieceUpTo(uint64_t ended, uint32_t taken, uint32_t total) {
+    int64_t count = static_cast<int64_t>(ended < total ? ended : total) - taken;
     if (count < 1) count = 1;  // a sample longer than a second still makes its own piece
     uint32_t left = total - taken;
     if (count > left) count = left;
@@ -18,9 +15,30 @@ uint32_t CutOneSecond(TrackClock clock, uint32_t piece, uint32_t taken, uint32_t
     return static_cast<uint32_t>(count);
 }
 
+}  // namespace
+
+uint32_t CutOneSecond(TrackClock clock, uint32_t piece, uint32_t taken, uint32_t total) {
+    // 64 bits: piece × timescale overflows 32 bits on long runs at high rates.
+    return PieceUpTo(uint64_t{piece} * clock.timescale / clock.sampleDelta, taken, total);
+}
+
 uint32_t CountPieces(TrackClock clock, uint32_t total) {
     uint32_t pieces = 0;
     for (uint32_t taken = 0; taken < total; ++pieces) taken += CutOneSecond(clock, pieces + 1, taken, total);
+    return pieces;
+}
+
+std::vector<uint32_t> CutIntoSeconds(uint32_t timescale, const std::vector<uint32_t>& durations) {
+    const uint32_t total = static_cast<uint32_t>(durations.size());
+    std::vector<uint32_t> pieces;
+    uint32_t ended = 0;
+    uint64_t endTime = 0;  // when sample `ended` - 1 ends
+    for (uint32_t piece = 1, taken = 0; taken < total; ++piece) {
+        const uint64_t second = uint64_t{piece} * timescale;
+        for (; ended < total && endTime + durations[ended] <= second; ++ended) endTime += durations[ended];
+        pieces.push_back(PieceUpTo(ended, taken, total));
+        taken += pieces.back();
+    }
     return pieces;
 }
 
@@ -40,15 +58,11 @@ ClipRanges ClipsInSamples(const ClipRanges& clips, TrackClock clock) {
     return converted;
 }
 
-void LocateClips(ConditionerContext& context, const PiecePlace& place, uint32_t startTime, uint32_t samples) {
-    const uint32_t delta = context.clock.sampleDelta;
-    const uint32_t endTime = startTime + samples * delta;
+void LocateClips(ConditionerContext& context, const PiecePlace& place, uint64_t firstSample, uint32_t samples) {
     for (int number = 1; number <= kClipCount; ++number) {
         ClipRange& clip = context.clips[number - 1];
-        if (clip.state != ClipState::Enabled) continue;
-        const uint32_t clipTime = clip.start * delta;
-        if (clipTime < startTime || clipTime >= endTime) continue;
-        const uint32_t sampleNumber = clip.start - startTime / delta + 1;
+        if (clip.state != ClipState::Enabled || clip.start < firstSample || clip.start - firstSample >= samples) continue;
+        const uint64_t sampleNumber = clip.start - firstSample + 1;
         // A wrapped number would start the ring tone at the wrong place; the
         // user has to move such a clip.
         if (place.piece > kLargestSlotNumber || sampleNumber > kLargestSlotNumber) {

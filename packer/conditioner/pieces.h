@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "packer/base/clip_range.h"
 #include "packer/conditioner/context.h"
@@ -15,6 +16,11 @@ uint32_t CutOneSecond(TrackClock clock, uint32_t piece, uint32_t taken, uint32_t
 
 // Number of pieces CutOneSecond makes of `total` samples.
 uint32_t CountPieces(TrackClock clock, uint32_t total);
+
+// The same cut of samples that each last as long as `durations` says
+// (timescale units): piece `piece` ends with the last sample that ends by
+// second `piece`. Returns the samples of each piece.
+std::vector<uint32_t> CutIntoSeconds(uint32_t timescale, const std::vector<uint32_t>& durations);
 
 // The clips with their start and length turned from milliseconds into samples
 // by `clock`, the way the handset turns them.
@@ -30,6 +36,7 @@ struct PiecePlace {
 };
 
 // Marks the enabled clips (in samples) whose first sample falls into the piece
-// that starts at `startTime` (timescale units) and holds `samples` samples; a
-// clip the slot's numbers can't name is reported and marked out of reach.
-void LocateClips(ConditionerContext& context, const PiecePlace& place, uint32_t startTime, uint32_t samples);
+// that starts with sample `firstSample` (counted from the track's first, 0) and
+// holds `samples` samples; a clip the slot's numbers can't name is reported and
+// marked out of reach.
+void LocateClips(ConditionerContext& context, const PiecePlace& place, uint64_t firstSample, uint32_t samples);

@@ -21,6 +21,23 @@ enum class TrackNotice {
     SamplesApart,    // other data lies between its samples
 };
 
+// Why a fragment of the music track was not re-cut into one-second runs.
+enum class FragmentKept {
+    SeveralTrackFragments,
+    Encrypted,         // senc, saiz or saio: their offsets and sample counts would go stale
+    OverWorkBuffer,    // re-cut, it would not fit the WorkBuffer
+    RunsUnreadable,    // a tfhd or trun shorter than its fields, or samples of no known size
+    BoxBetweenRuns,    // it would lose its place among the runs
+    SamplesApart,      // other data lies between the runs' samples
+};
+
+// Fragments `first` to `last` (numbered from 1 in the track) kept for one reason.
+struct KeptFragments {
+    uint32_t first;
+    uint32_t last;
+    FragmentKept reason;
+};
+
 // The music track's media clock: its timescale and the duration of one
 // sample (never 0), as a movie box gives them.
 struct TrackClock {
@@ -51,6 +68,9 @@ inline bool operator==(const TrackClock& a, const TrackClock& b) {
 inline bool operator==(const DeclaredBitrates& a, const DeclaredBitrates& b) {
     return a.maximum == b.maximum && a.average == b.average;
 }
+inline bool operator==(const KeptFragments& a, const KeptFragments& b) {
+    return a.first == b.first && a.last == b.last && a.reason == b.reason;
+}
 inline bool operator==(const ClipOutOfReach& a, const ClipOutOfReach& b) {
     return a.clip == b.clip && a.kind == b.kind && a.pastPiece255 == b.pastPiece255;
 }
@@ -61,4 +81,5 @@ struct TrackReport {
     std::vector<TrackEvent> events;
     bool freeToUse = false;  // the ioed box's flag words say the track may be used whole
     std::vector<TrackNotice> notices;
+    std::vector<KeptFragments> keptFragments;  // with REFRAGMENT
 };

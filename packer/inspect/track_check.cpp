@@ -10,10 +10,13 @@
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
+#include "packer/conditioner/fragment_samples.h"
 #include "packer/conditioner/music_track.h"
+#include "packer/conditioner/segment_index.h"
 
 using box::ChildWalk;
 using box::ReadU32;
+using box::ReadU64;
 using box::Span;
 
 namespace {
@@ -29,8 +32,6 @@ std::string Join(const Parts&... parts) {
 }
 
 std::string Counted(uint64_t count, const char* one, const char* many) { return Join(count, " ", count == 1 ? one : many); }
-
-uint64_t ReadU64(const uint8_t* p) { return uint64_t{ReadU32(p)} << 32 | ReadU32(p + 4); }
 
 uint32_t ReadNumber(const uint8_t* p, uint32_t width) {
     uint32_t value = 0;
@@ -70,6 +71,7 @@ struct Resolved {
     std::string place;
     const char* pieceKind = "chunk";
     uint64_t samples = 0;
+    std::optional<uint64_t> time;  // of a run's first sample, where its traf's tfdt and durations tell
     std::string missing;
 };
 
@@ -114,7 +116,8 @@ public:
             report_.Line("track: stored as it came, without the prefix");
             return true;
         }
-        return CheckPrefix() && WalkTopLevel() && ReadPieces() && CheckClipBoxes() && CheckFragmentIndexes();
+        return CheckPrefix() && WalkTopLevel() && CheckSegmentIndexes() && ReadPieces() && CheckClipBoxes() &&
+               CheckFragmentIndexes();
     }
 
 private:
@@ -155,6 +158,7 @@ private:
             if (end == size_ || end - WalkBoxes(data_, 0, end, nullptr) >= box::kHeaderSize) return ReportBrokenBox(stop);
         }
         const uint32_t looseAt = WalkBoxes(data_, 0, end, &boxes_);
+        boxesEnd_ = looseAt;
         for (Span top : boxes_) ReportBox(top);
         if (looseAt < end) report_.Line("loose bytes at ", looseAt, ": ", end - looseAt);
         if (end < size_) {
@@ -183,6 +187,16 @@ private:
     }
 
     bool IsTopLevel(Span top, const char (&type)[5]) const { return box::TypeIs(data_ + top.offset + 4, type); }
+
+    // A sidx must name whole top-level boxes, or a reader lands in the middle of one.
+    bool CheckSegmentIndexes() {
+        std::vector<uint64_t> boundaries;
+        for (Span top : boxes_) boundaries.push_back(top.offset);
+        boundaries.insert(boundaries.end(), {boxesEnd_, size_});
+        std::sort(boundaries.begin(), boundaries.end());
+        if (SegmentIndexesNameWholeBoxes(data_, boxes_, boundaries)) return true;
+        return report_.Problem("track: a sidx names bytes that don't start a top-level box");
+    }
 
     bool ReadPieces() {
         for (Span top : boxes_) {
@@ -228,6 +242,7 @@ private:
     bool ReadMovie(Span moov) {
         ChunkTable table;
         table.moovAt = moov.offset;
+        trackDefaults_ = ReadTrackDefaults(data_, moov);
         const Span stbl = SampleTableOf(moov);
         const Span stsc = box::Found(stbl) ? box::FindChild(data_, stbl, "stsc") : Span{};
         Span stco = box::Found(stbl) ? box::FindChild(data_, stbl, "stco") : Span{};
@@ -376,6 +391,7 @@ private:
 
     bool ReadTrackFragment(uint32_t moofAt, Span traf, uint32_t number) {
         TrackFragmentRuns runs{static_cast<uint32_t>(runSamples_.size()), 0};
+        AddRunTimes(moofAt, traf);
         NumberList shown;
         const std::optional<uint64_t> base = DataBaseOf(moofAt, traf, number);
         uint32_t outsideRun = 0;
@@ -401,6 +417,23 @@ private:
             return report_.Problem("track: trun ", outsideRun, " of traf ", number, " of the moof at ", moofAt, " starts at ",
                                    outsideAt, ", outside the media data");
         return true;
+    }
+
+    // The decode time of each run's first sample, from the traf's tfdt on,
+    // where it has one and every sample's duration is known.
+    void AddRunTimes(uint32_t moofAt, Span traf) {
+        TrackFragmentSamples samples;
+        const FragmentReading reading = ::ReadTrackFragment(data_, traf, moofAt, trackDefaults_, 0, samples);
+        const bool timed = SamplesRead(reading) && samples.decodeTime && samples.durationsKnown;
+        uint64_t time = samples.decodeTime.value_or(0);
+        uint32_t taken = 0;
+        ChildWalk walk(data_, traf);
+        for (uint32_t run = 0; walk.Next();) {
+            if (!walk.CurrentIs("trun")) continue;
+            runTimes_.push_back(timed ? std::optional<uint64_t>(time) : std::nullopt);
+            for (uint32_t i = 0; timed && i < samples.runSamples[run]; ++i) time += samples.samples[taken + i].duration;
+            taken += timed ? samples.runSamples[run++] : 0;
+        }
     }
 
     // The sample count, checked against the per-sample fields the flags announce.
@@ -484,6 +517,7 @@ private:
             return resolved;
         }
         resolved.samples = runSamples_[runs.firstRun + pointer.piece - 1];
+        resolved.time = runTimes_[runs.firstRun + pointer.piece - 1];
         if (pointer.sample == 0 || pointer.sample > resolved.samples)
             resolved.missing = Join("sample ", pointer.sample, " of trun ", pointer.piece, " of ", traf, ", which holds ",
                                     Counted(resolved.samples, "sample", "samples"));
@@ -585,7 +619,7 @@ private:
         if (version > 1)
             return report_.Problem("track: the tfra at ", tfra.offset, " has version ", version, "; only 0 and 1 exist");
         const IndexNumberWidths widths = IndexNumberWidths::FromLengthSizeWord(ReadU32(bytes + Tfra::kLengthSizes));
-        const uint32_t entrySize = widths.EntrySize() + (version == 1 ? 8 : 0);  // 64-bit time and offset
+        const uint32_t entrySize = widths.EntrySize(version);
         const uint32_t entries = ReadU32(bytes + Tfra::kEntryCount);
         const uint32_t room = (tfra.size - Tfra::kFirstEntry) / entrySize;
         if (entries > room)
@@ -610,18 +644,26 @@ private:
         pointer.sample = ReadNumber(numbers + widths.trackFragment + widths.run, widths.sample);
         const std::string told = Join("tfra entry ", number, ": time ", time, ", moof at ", pointer.boxAt, ", traf ",
                                       pointer.trackFragment, ", trun ", pointer.piece, ", sample ", pointer.sample);
-        return ReportResolved(told, Join("tfra entry ", number), Resolve(pointer, false));
+        const Resolved resolved = Resolve(pointer, false);
+        if (resolved.missing.empty() && resolved.time && *resolved.time != time) {
+            report_.Line(told);
+            return report_.Problem("tfra entry ", number, " gives time ", time, ", its run starts at ", *resolved.time);
+        }
+        return ReportResolved(told, Join("tfra entry ", number), resolved);
     }
 
     const uint8_t* data_;
     uint32_t size_;
     CheckReport& report_;
     std::vector<Span> boxes_;
+    uint32_t boxesEnd_ = 0;  // where the whole boxes before any loose bytes end
     std::vector<Span> mediaData_;  // the top-level mdat boxes
     std::vector<ChunkTable> movies_;
     std::vector<FragmentRuns> fragments_;
     std::vector<TrackFragmentRuns> trackFragments_;
     std::vector<uint32_t> runSamples_;
+    std::vector<std::optional<uint64_t>> runTimes_;  // beside runSamples_
+    std::vector<TrackDefaults> trackDefaults_;       // of the last moov
 };
 
 }  // namespace

@@ -20,7 +20,9 @@
 // entry must name a sample that exists: a top-level moov (first track, chunk
 // from its sample-to-chunk table) or moof (its traf, trun and that run's count).
 // Every chunk of every track, and every run whose start can be told, must start
-// inside a top-level mdat.
+// inside a top-level mdat; an index entry must give its run's decode time where
+// the traf's tfdt and its samples' durations tell it; a sidx must name whole
+// top-level boxes.
 #pragma once
 
 #include <cstdint>

@@ -276,6 +276,17 @@ TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
         EXPECT_EQ(findBox(out.track, "moof").size, findBox(input, "moof").size + 20);  // one run header more
         EXPECT_TRUE(written == indexOf(out.track, {{10240, 0, 1}, {10240 + 21504, 0, 2}, {10240 + 44032, 0, 3}}));
     }
+    // Times beyond 32 bits (a 10 MHz clock past seven minutes) take the index's version 1, its times 64 bits.
+    TrackLayout tenMegahertz = layoutOf(0, {{9300}});
+    tenMegahertz.sampleDelta = 464399;
+    Conditioned wide = condition(buildTrack(fakeFrames(10000000, 9300), tenMegahertz), IOED | MFRA | REFRAG);
+    const Box tfra = findBox(wide.track, "mfra/tfra");
+    ASSERT_TRUE(tfra.found());
+    EXPECT_EQ(wide.track[tfra.at + 8], 1);
+    const uint32_t entries = u32(wide.track, tfra.at + 20);  // of 20 bytes: the run number takes two
+    EXPECT_EQ(entries, 432u);
+    EXPECT_EQ(u32(wide.track, tfra.at + 24 + 20 * (entries - 1)), 1u);  // the last, at second 431, is past 2^32 tenths of a microsecond
+    EXPECT_EQ(verdict(wide.track), "ok");
 }
 
 TEST(Conditioner, AnInputIndexIsDroppedAndTheNewOneCoversEveryFragment) {
@@ -295,18 +306,19 @@ TEST(Conditioner, AnInputIndexIsDroppedAndTheNewOneCoversEveryFragment) {
     EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
 }
 
-// Takes bytes out of a track's only fragment: its moof and traf shrink, and its media data moves with its base data offset.
-void cutFromFragment(Bytes& track, std::size_t from, uint32_t count) {
+// Takes `cut` bytes out of a track's first fragment at `from` and puts `put` there: its moof and traf change
+// size, and its media data moves with its base data offset.
+void editFragment(Bytes& track, std::size_t from, uint32_t cut, const Bytes& put = {}) {
+    const uint32_t change = static_cast<uint32_t>(put.size()) - cut;
     const Box tfhd = findBox(track, "moof/traf/tfhd");
-    if (u32(track, tfhd.at + 8) & 1) putU32(track, tfhd.at + 20, u32(track, tfhd.at + 20) - count);
-    for (const char* box : {"moof/traf", "moof"}) putU32(track, at(track, box), u32(track, at(track, box)) - count);
-    track.erase(track.begin() + from, track.begin() + from + count);
+    if (u32(track, tfhd.at + 8) & 1) putU32(track, tfhd.at + 20, u32(track, tfhd.at + 20) + change);
+    for (const char* box : {"moof/traf", "moof"}) putU32(track, at(track, box), u32(track, at(track, box)) + change);
+    track.erase(track.begin() + from, track.begin() + from + cut);
+    track.insert(track.begin() + from, put.begin(), put.end());
 }
 
 TEST(Conditioner, KeptRunsPointAtTheirSamplesInTheWrittenTrack) {
     Track input = makeTrack(layoutOf(5, {{30, 20}}));
-    const std::vector<Box> runs = boxes(input.bytes, "moof/traf/trun");
-
     Conditioned kept = condition(input.bytes, IOED | MFRA);  // not re-cut: nothing to index
     EXPECT_EQ(findBox(kept.track, "moof").size, findBox(input.bytes, "moof").size);
     EXPECT_EQ(words(kept.track, "moof/traf/tfhd", 16), (std::vector<uint32_t>{0, 0}));  // the base went into the runs
@@ -317,30 +329,7 @@ TEST(Conditioner, KeptRunsPointAtTheirSamplesInTheWrittenTrack) {
     EXPECT_EQ(runCounts(unindexed.track), (std::vector<std::vector<uint32_t>>{{21, 22, 7}}));
     EXPECT_FALSE(findBox(unindexed.track, "mfra").found());
 
-    // A run without a data offset: the base moves instead, and the runs stay as they are.
-    Bytes noOffset = input.bytes;
-    putU32(noOffset, runs[1].at, u32(noOffset, runs[1].at) - 4), putU32(noOffset, runs[1].at + 8, 0x000200);
-    cutFromFragment(noOffset, runs[1].at + 16, 4);
-    Conditioned moved = condition(noOffset, IOED | MFRA | REFRAG);
-    EXPECT_EQ(runCounts(moved.track), (std::vector<std::vector<uint32_t>>{{30, 20}}));
-    EXPECT_EQ(sampleMismatch(moved.track, input.stream.frames), "");
-}
-
-TEST(Conditioner, FragmentsWithoutABaseOrWithTwoTrackFragments) {
-    Track input = makeTrack(layoutOf(0, {{30, 20}}));
-    // Offsets relative to the moof (no base data offset): the fragment moves with its data unchanged.
-    Bytes relative = input.bytes;
-    const Box moof = findBox(relative, "moof"), tfhd = findBox(relative, "moof/traf/tfhd");
-    const uint32_t base = u32(relative, tfhd.at + 20);
-    for (Box run : boxes(relative, "moof/traf/trun"))
-        putU32(relative, run.at + 16, u32(relative, run.at + 16) + base - 8 - static_cast<uint32_t>(moof.at));
-    putU32(relative, tfhd.at, 16), putU32(relative, tfhd.at + 8, 0x020000);
-    cutFromFragment(relative, tfhd.at + 16, 8);
-    Conditioned out = condition(relative, IOED | MFRA | REFRAG);
-    EXPECT_EQ(slice(out.track, findBox(out.track, "moof")), slice(relative, findBox(relative, "moof")));
-    EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
-
-    // Two track fragments in one moof: each takes the base and the shift into its runs.
+    // Two track fragments in one moof are not re-cut: each takes the base and the shift into its runs.
     Bytes twice = makeTrack(layoutOf(0, {{30}})).bytes;
     const Box traf = findBox(twice, "moof/traf");
     const Bytes copy = slice(twice, traf);
@@ -348,11 +337,84 @@ TEST(Conditioner, FragmentsWithoutABaseOrWithTwoTrackFragments) {
     twice.insert(twice.begin() + traf.end(), copy.begin(), copy.end());
     putU32(twice, at(twice, "moof"), u32(twice, at(twice, "moof")) + grown);
     for (Box header : boxes(twice, "moof/traf/tfhd")) putU32(twice, header.at + 20, u32(twice, header.at + 20) + grown);
-    Conditioned both = condition(twice, IOED | MFRA);
+    Conditioned both = condition(twice, IOED | MFRA | REFRAG);
     const std::vector<Box> written = boxes(both.track, "moof/traf/trun");
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(u32(both.track, written[0].at + 16), u32(both.track, written[1].at + 16));
     EXPECT_EQ(sampleMismatch(both.track, makeTrack(layoutOf(0, {{30}})).stream.frames), "");
+    EXPECT_EQ(both.report.keptFragments, (std::vector<KeptFragments>{{1, 1, FragmentKept::SeveralTrackFragments}}));
+}
+
+// Fragments in the layouts other muxers write are re-cut into runs of about a second in the handset's layout
+// (flags 0x000201, a base data offset of 0) where every sample of a run takes the defaults, else with the
+// per-sample fields it needs; what can't be re-cut is kept with a notice. The inspector checks each index
+// entry's time against the tfdt, and every sample stays where the runs say.
+TEST(Conditioner, FragmentsOfEveryLayoutAreRecutInTheHandsetsLayout) {
+    const uint32_t plain = 0x000201, timed = 0x000301;
+    const std::vector<std::vector<uint32_t>> oneRecut = {{21, 22, 7}}, oneKept = {{30, 20}};
+    const struct {
+        const char* what;
+        TrackLayout layout;
+        void (*edit)(Bytes&);
+        std::vector<std::vector<uint32_t>> runs;
+        std::vector<uint32_t> flags;  // of every run written
+        int64_t firstTime;            // of the index's first entry; -1: no index
+        std::vector<KeptFragments> kept;
+    } cases[] = {
+        {"a base data offset", layoutOf(5, {{30, 20}}), nullptr, oneRecut, {plain, plain, plain}, 5120, {}},
+        {"offsets from the moof, a tfdt of version 1", layoutOf(5, {{30, 20}}, [](TrackLayout& l) { l.style.moofRelative = true, l.style.tfdtVersion = 1; }),
+         nullptr, oneRecut, {plain, plain, plain}, 5120, {}},
+        {"a tfdt of version 0 ahead of the movie box", layoutOf(5, {{30, 20}}, [](TrackLayout& l) { l.style.tfdtVersion = 0, l.style.tfdtShift = 100000; }),
+         nullptr, oneRecut, {plain, plain, plain}, 105120, {}},
+        {"a short last frame in each fragment", layoutOf(0, {{30, 20}, {30}}, [](TrackLayout& l) { l.style.lastDelta = 300, l.style.tfdtVersion = 1; }),
+         nullptr, {{21, 22, 7}, {21, 9}}, {plain, plain, timed, plain, timed}, 0, {}},
+        {"a uuid behind the runs", layoutOf(0, {{30, 20}}, [](TrackLayout& l) { l.style.behindRuns = {0, 0, 0, 28, 'u', 'u', 'i', 'd', 't', 'f', 'x', 'd', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0, 0, 7}; }),
+         nullptr, oneRecut, {plain, plain, plain}, 0, {}},
+        {"a run without a data offset", layoutOf(0, {{30, 20}}), [](Bytes& b) {
+             const Box run = boxes(b, "moof/traf/trun").at(1);
+             putU32(b, run.at, u32(b, run.at) - 4), putU32(b, run.at + 8, 0x000200), editFragment(b, run.at + 16, 4); },
+         oneRecut, {plain, plain, plain}, 0, {}},
+        {"a sidx over two fragments", layoutOf(0, {{30}, {25}}, [](TrackLayout& l) { l.style.segmentIndex = true, l.style.moofRelative = true; }),
+         nullptr, {{21, 9}, {21, 4}}, {plain, plain, plain, plain}, 0, {}},
+        {"encrypted samples", layoutOf(0, {{30, 20}}, [](TrackLayout& l) { l.style.behindRuns = {0, 0, 0, 16, 's', 'e', 'n', 'c', 0, 0, 0, 0, 0, 0, 0, 0}; }),
+         nullptr, oneKept, {plain, plain}, -1, {{1, 1, FragmentKept::Encrypted}}},
+        {"a box between the runs", layoutOf(0, {{30, 20}}),
+         [](Bytes& b) { editFragment(b, boxes(b, "moof/traf/trun").at(1).at, 0, {0, 0, 0, 8, 'f', 'r', 'e', 'e'}); }, oneKept,
+         {plain, plain}, -1, {{1, 1, FragmentKept::BoxBetweenRuns}}},
+        {"other data between the runs' samples", layoutOf(0, {{30, 20}}), [](Bytes& b) {  // 4 bytes after the first run's
+             const Box mdat = boxes(b, "mdat").back(), run = boxes(b, "moof/traf/trun").at(1);
+             b.insert(b.begin() + mdat.at + 8 + u32(b, run.at + 16), {'g', 'a', 'p', '!'});
+             putU32(b, mdat.at, u32(b, mdat.at) + 4), putU32(b, run.at + 16, u32(b, run.at + 16) + 4); },
+         oneKept, {plain, plain}, -1, {{1, 1, FragmentKept::SamplesApart}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Track input = makeTrack(c.layout);
+        if (c.edit) c.edit(input.bytes);
+        Conditioned out = condition(input.bytes, IOED | MFRA | REFRAG);
+        EXPECT_EQ(runCounts(out.track), c.runs);
+        std::vector<uint32_t> flags;
+        for (Box run : boxes(out.track, "moof/traf/trun")) flags.push_back(u32(out.track, run.at + 8));
+        EXPECT_EQ(flags, c.flags);
+        const Box tfra = findBox(out.track, "mfra/tfra");
+        EXPECT_EQ(tfra.found() ? int64_t{u32(out.track, tfra.at + 24)} : -1, c.firstTime);
+        EXPECT_EQ(out.report.keptFragments, c.kept);
+        EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
+        EXPECT_EQ(verdict(out.track), "ok");
+        for (Box tfhd : c.kept.empty() ? boxes(out.track, "moof/traf/tfhd") : std::vector<Box>{})  // a base data offset of 0
+            EXPECT_TRUE((u32(out.track, tfhd.at + 8) & 0x020001) == 1 && u32(out.track, tfhd.at + 16) == 0 && u32(out.track, tfhd.at + 20) == 0);
+        if (c.layout.style.segmentIndex) {  // each reference: a moof and its mdat as written
+            const std::vector<Box> moofs = boxes(out.track, "moof");
+            const Box sidx = findBox(out.track, "sidx");
+            EXPECT_EQ(moofs.at(0).at, sidx.end());
+            EXPECT_EQ(u32(out.track, sidx.at + 32), moofs.at(1).at - moofs.at(0).at);
+            EXPECT_EQ(u32(out.track, sidx.at + 44), findBox(out.track, "mfra").at - moofs.at(1).at);
+        }
+        if (!c.layout.style.behindRuns.empty()) {  // kept behind the last run
+            const Box traf = findBox(out.track, "moof/traf");
+            EXPECT_EQ(slice(out.track, Box{traf.end() - c.layout.style.behindRuns.size(), c.layout.style.behindRuns.size()}), c.layout.style.behindRuns);
+        }
+    }
 }
 
 TEST(Conditioner, AKeptMovieBoxGivesItsClockToTheFragmentsAndTheirClips) {
@@ -429,6 +491,8 @@ TEST(Conditioner, TopLevelBoxesKeptDroppedAndAdded) {
          {"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat"}},
         {"media data first, input index", layoutOf(30, {{30}}, [](TrackLayout& l) { l.mediaDataFirst = l.mfraAtEnd = true; }),
          IOED | MFRA | REFRAG, {"ftyp", "uuid:cpgd", "uuid:ioed", "mdat", "moov", "moof", "mdat", "mfra"}},
+        {"a segment type before each fragment", layoutOf(0, {{30}}, [](TrackLayout& l) { l.afterMediaData = {0, 0, 0, 12, 's', 't', 'y', 'p', 'm', 's', 'd', 'h'}; }),
+         IOED | MFRA | REFRAG, {"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat", "styp", "moof", "mdat", "styp", "mfra"}},
     };
     for (const auto& c : cases) {
         Track input = makeTrack(c.layout);

@@ -1,13 +1,19 @@
 // Tracks × modes, end to end: tracks muxed by ffmpeg itself (3g2, +faststart,
-// fragmented mp4, m4a) and by our builder, mono and stereo, 8000 to 48000 Hz,
-// are packed by the real packer. GNU tar extracts the music member; ffmpeg must
-// decode it to the same PCM as the input and read the same packets from it;
-// --inspect must find every chunk, run, index entry and the clip slot where it
-// says; and its chunks, runs, index and clip slot must be those of the table.
+// fragmented mp4 in each of its layouts — CMAF, DASH, Smooth Streaming — m4a)
+// and by our builder, mono and stereo, 8000 to 48000 Hz, are packed by the real
+// packer. GNU tar extracts the music member; ffmpeg and GStreamer must decode it
+// to the same PCM as the input, ffmpeg read the same packets from it, and every
+// index entry give the decode time ffprobe gives the run's first sample;
+// GStreamer must seek in it as in the input; --inspect must find every chunk,
+// run, index entry and the clip slot where it says; and its chunks, runs, index
+// and clip slot must be those of the table.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <numeric>
+#include <regex>
+#include <sstream>
 
 #include "tests/tools/testkit.h"
 
@@ -25,22 +31,34 @@ struct TrackCase {
     std::vector<std::string> mux;  // ffmpeg's muxer options; empty: our builder lays out `layout`
     TrackLayout layout;
     std::vector<std::pair<uint32_t, std::string>> packed;  // mode, and what the music member then holds
+    double seconds = 4;  // of an ffmpeg-made tone
 };
 
 void PrintTo(const TrackCase& c, std::ostream* out) { *out << c.name; }
 
+// "21 22 43*15 44": three or more numbers alike are written once, with their count.
 std::string joined(const std::vector<uint32_t>& numbers) {
     std::string text;
-    for (uint32_t n : numbers) text += (text.empty() ? "" : " ") + std::to_string(n);
+    for (std::size_t i = 0, alike = 1; i < numbers.size(); i += alike) {
+        for (alike = 1; i + alike < numbers.size() && numbers[i + alike] == numbers[i];) ++alike;
+        if (alike < 3) alike = 1;
+        text += (text.empty() ? "" : " ") + std::to_string(numbers[i]) + (alike > 1 ? "*" + std::to_string(alike) : "");
+    }
     return text.empty() ? "none" : text;
 }
 
 // "chunks 21 22 | runs 21 7 | index 2 | slot moov 2 11 32": the samples of each
-// chunk and of each fragment's runs, the index's entries, and where clip 1's
-// slot puts its start (the box, piece and sample) and how many samples long it is.
+// chunk and of each fragment's runs ("(x5)" after three or more fragments alike),
+// the index's entries, and where clip 1's slot puts its start (the box, piece and
+// sample) and how many samples long it is.
 std::string heldIn(const Bytes& track) {
     std::string held = "chunks " + joined(chunkCounts(track));
-    for (const std::vector<uint32_t>& runs : runCounts(track)) held += " | runs " + joined(runs);
+    const std::vector<std::vector<uint32_t>> fragments = runCounts(track);
+    for (std::size_t f = 0, alike = 1; f < fragments.size(); f += alike) {
+        for (alike = 1; f + alike < fragments.size() && fragments[f + alike] == fragments[f];) ++alike;
+        if (alike < 3) alike = 1;
+        held += " | runs " + joined(fragments[f]) + (alike > 1 ? " (x" + std::to_string(alike) + ")" : "");
+    }
     const Box tfra = findBox(track, "mfra/tfra");
     if (tfra.found()) held += " | index " + std::to_string(u32(track, tfra.at + 20));
     const std::vector<Box> tops = boxes(track, "*");
@@ -56,8 +74,57 @@ std::string heldIn(const Bytes& track) {
     return held;
 }
 
+// The decode time ffprobe gives each audio packet, counted from the first.
+std::vector<int64_t> decodeTimes(const std::string& path) {
+    const Ran probed = run(Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "packet=dts", "-of", "csv=p=0", path}));
+    std::vector<int64_t> times;
+    std::istringstream lines(probed.out);
+    for (std::string line; std::getline(lines, line);) times.push_back(std::stoll(line));
+    const int64_t first = times.empty() ? 0 : times[0];
+    for (int64_t& time : times) time -= first;
+    return times;
+}
+
+// Each index entry's time, against the decode time of its run's first sample.
+void expectIndexTimes(const Bytes& track, const std::string& path) {
+    const Box tfra = findBox(track, "mfra/tfra");
+    if (!tfra.found()) return;
+    const std::vector<int64_t> times = decodeTimes(path);
+    const std::vector<Box> moofs = boxes(track, "moof");
+    const std::vector<std::vector<uint32_t>> runs = runCounts(track);
+    const std::vector<uint32_t> chunks = chunkCounts(track);
+    const uint32_t numbers = 3 + (u32(track, tfra.at + 16) >> 4 & 3) + (u32(track, tfra.at + 16) >> 2 & 3) + (u32(track, tfra.at + 16) & 3);
+    const uint32_t entrySize = (track[tfra.at + 8] == 1 ? 16 : 8) + numbers, wide = track[tfra.at + 8] == 1 ? 4 : 0;
+    for (uint32_t e = 0; e < u32(track, tfra.at + 20); ++e) {
+        const std::size_t entry = tfra.at + 24 + entrySize * e;
+        const uint64_t time = uint64_t{wide ? u32(track, entry) : 0} << 32 | u32(track, entry + wide);
+        const uint32_t moofAt = u32(track, entry + 4 + 2 * wide), run = track[entry + 8 + 2 * wide + numbers - 2];
+        std::size_t sample = std::accumulate(chunks.begin(), chunks.end(), std::size_t{0});
+        for (std::size_t f = 0; f < moofs.size() && moofs[f].at != moofAt; ++f) sample = std::accumulate(runs[f].begin(), runs[f].end(), sample);
+        for (std::size_t f = 0; f < moofs.size(); ++f)
+            if (moofs[f].at == moofAt) sample = std::accumulate(runs[f].begin(), runs[f].begin() + run - 1, sample);
+        ASSERT_LT(sample, times.size());
+        EXPECT_EQ(time, static_cast<uint64_t>(times[sample])) << "tfra entry " << e + 1;
+    }
+}
+
+// GStreamer's decoding, and where its seeks land (nanoseconds), of a track; empty when it isn't installed.
+struct GstreamerView { Bytes pcm; std::vector<int64_t> seeks; };
+GstreamerView gstreamerView(const std::string& path, double seconds) {
+    const Ran decoded = run(Run({"gst-launch-1.0", "-q", "filesrc", "location=" + path, "!", "qtdemux", "!", "avdec_aac", "!",
+                                 "audioconvert", "!", "audio/x-raw,format=S16LE", "!", "fdsink", "fd=1"}));
+    if (decoded.exitCode != 0) return {};
+    const Ran sought = run(Run({"/usr/bin/python3", TESSARYN_SOURCE_DIR "/tests/tools/gst_seek.py", path, "1.5", std::to_string(seconds / 2),
+                                std::to_string(seconds - 1.2)}));
+    GstreamerView view{bytesOf(decoded.out), {}};
+    std::istringstream lines(sought.out);
+    for (std::string line; std::getline(lines, line);) view.seeks.push_back(line == "none" ? -1 : std::stoll(line));
+    EXPECT_EQ(view.seeks.size(), 3u) << sought.err;
+    return view;
+}
+
 // Packs the input in one mode and judges the music member.
-void packAndJudge(const std::string& input, uint32_t mode, const std::string& expected) {
+void packAndJudge(const std::string& input, uint32_t mode, const std::string& expected, uint32_t rate, double seconds) {
     SCOPED_TRACE("mode " + std::to_string(mode));
     TempFolder folder;
     writeFile(folder / "song.3g2", readFile(input));
@@ -80,6 +147,18 @@ void packAndJudge(const std::string& input, uint32_t mode, const std::string& ex
     EXPECT_EQ(outError, inError);
     EXPECT_TRUE(outPackets == inPackets) << outPackets.size() << " bytes of packets, the input has " << inPackets.size();
     EXPECT_EQ(heldIn(readFile(music)), expected);
+    expectIndexTimes(readFile(music), music);
+    // The movie box is read in every layout: the declared bitrates and the clock are printed.
+    EXPECT_TRUE(std::regex_search(packed.out, std::regex("max\\.\\d+bps typ\\.\\d+bps\n\\d+Hz \\(\\d+samples\\)\n"))) << packed.out;
+    // GStreamer judges the tracks held in fragments alone: a key-unit seek snaps to a sync sample, and a movie
+    // box's chunks are written with one sync sample each.
+    if (!chunkCounts(readFile(music)).empty()) return;
+    const GstreamerView in = gstreamerView(folder / "song.3g2", seconds), out = gstreamerView(music, seconds);
+    if (in.pcm.empty() && !std::getenv("CI")) return;  // GStreamer isn't installed
+    EXPECT_FALSE(in.pcm.empty());
+    EXPECT_TRUE(out.pcm == in.pcm) << "GStreamer decoded " << out.pcm.size() << " bytes of PCM, the input " << in.pcm.size();
+    for (std::size_t i = 0; i < in.seeks.size() && i < out.seeks.size(); ++i)  // on the same sample, give or take a tick's rounding
+        EXPECT_LE(std::abs(out.seeks[i] - in.seeks[i]), 1000000000 / rate) << "seek " << i + 1;
 }
 
 class Tracks : public testing::TestWithParam<TrackCase> {};
@@ -88,13 +167,13 @@ TEST_P(Tracks, SoundTheSameAndAreCutIntoSeconds) {
     const TrackCase& c = GetParam();
     std::string input;
     if (!c.mux.empty()) {
-        input = ffmpegTone(c.rate, c.channels, 4, c.mux, TESSARYN_MEDIA_CACHE);
+        input = ffmpegTone(c.rate, c.channels, c.seconds, c.mux, TESSARYN_MEDIA_CACHE);
     } else {
         const double seconds = std::ceil((samplesUsed(c.layout) + 8.0) * 1024 / c.rate) + 1;
         input = TESSARYN_MEDIA_CACHE "/" + std::string(c.name) + ".3g2";
         writeFile(input, buildTrack(encodeTone(c.rate, seconds, TESSARYN_MEDIA_CACHE, c.channels), c.layout));
     }
-    for (const auto& [mode, expected] : c.packed) packAndJudge(input, mode, expected);
+    for (const auto& [mode, expected] : c.packed) packAndJudge(input, mode, expected, c.rate, c.mux.empty() ? 2 : c.seconds);
 }
 
 const std::vector<std::string> kFragmented = {"-movflags", "+frag_keyframe+empty_moov", "-frag_duration", "2000000", "-f", "mp4"};
@@ -106,15 +185,15 @@ INSTANTIATE_TEST_SUITE_P(
         TrackCase{"Plain3g2Mono22050", 22050, 1, {"-f", "3g2"}, {},
                   {{kAll, "chunks 21 22 21 24 | slot moov 2 11 32"}, {0, "chunks 21 22 21 24"}}},
         TrackCase{"Plain3g2Stereo44100", 44100, 2, {"-f", "3g2"}, {},
-                  {{kAll, "chunks 43 43 43 45 | slot moov 2 22 64"}, {0, "chunks 43 43 43 45"}}},
+                  {{kAll, "chunks 43*3 45 | slot moov 2 22 64"}, {0, "chunks 43*3 45"}}},
         TrackCase{"Faststart3g2Mono8000", 8000, 1, {"-movflags", "+faststart", "-f", "3g2"}, {},
                   {{kAll, "chunks 7 8 8 10 | slot moov 2 4 11"}}},
         TrackCase{"Faststart3g2Stereo48000", 48000, 2, {"-movflags", "+faststart", "-f", "3g2"}, {},
                   {{kAll, "chunks 46 47 47 49 | slot moov 2 24 70"}}},
-        // ffmpeg's second fragment has runs of another layout: they are kept.
+        // ffmpeg's last fragment gives each sample's duration (its last frame is short): it is re-cut too.
         TrackCase{"FragmentedMp4Mono16000", 16000, 1, kFragmented, {},
-                  {{kAll, "chunks none | runs 15 17 | runs 32 | index 2 | slot moof 1 2 8 23"},
-                   {IOED | REFRAG, "chunks none | runs 15 17 | runs 32 | slot moof 1 2 8 23"}, {0, "chunks none | runs 32 | runs 32"}}},
+                  {{kAll, "chunks none | runs 15 17 | runs 15 17 | index 4 | slot moof 1 2 8 23"},
+                   {IOED | REFRAG, "chunks none | runs 15 17 | runs 15 17 | slot moof 1 2 8 23"}, {0, "chunks none | runs 32 | runs 32"}}},
         TrackCase{"FragmentedMp4WithMovieSamplesStereo32000", 32000, 2,
                   {"-movflags", "+frag_keyframe", "-frag_duration", "2000000", "-f", "mp4"}, {},
                   {{kAll, "chunks 31 32 | runs 31 32 | index 2 | slot moov 2 16 46"}, {IOED, "chunks 31 32 | runs 63 | slot moov 2 16 46"}}},
@@ -131,9 +210,24 @@ INSTANTIATE_TEST_SUITE_P(
                   layoutOf(90, {{44, 40}, {50, 3}}, [](TrackLayout& l) { l.foreignUuid = l.mediaDataFirst = l.mfraAtEnd = true; }),
                   {{kAll, "chunks 46 44 | runs 46 38 | runs 46 7 | index 4 | slot moov 2 24 70"}}},
         TrackCase{"BuilderFragmentsOnly8000", 8000, 1, {}, layoutOf(0, {{40}, {30, 20}}),
-                  {{kAll, "chunks none | runs 7 8 8 8 9 | runs 7 8 8 8 8 7 4 | index 12 | slot moof 1 2 4 11"}}},
+                  {{kAll, "chunks none | runs 7 8*3 9 | runs 7 8*4 7 4 | index 12 | slot moof 1 2 4 11"}}},
         TrackCase{"BuilderShortLastFrame22050", 22050, 1, {}, layoutOf(100, {}, [](TrackLayout& l) { l.lastDelta = 512; }),
-                  {{kAll, "chunks 21 22 21 22 14 | slot moov 2 11 32"}}}),
+                  {{kAll, "chunks 21 22 21 22 14 | slot moov 2 11 32"}}},
+        // The layouts of ffmpeg's fragmenting muxers: offsets from the moof with a tfdt (CMAF and plain
+        // default-base-is-moof), a sidx before each fragment (DASH), a 10 MHz clock with a uuid box behind
+        // the runs and no default duration (Smooth Streaming).
+        TrackCase{"DefaultBaseMoofMono8000", 8000, 1, {"-movflags", "frag_keyframe+empty_moov+default_base_moof", "-frag_duration", "2000000", "-f", "mp4"}, {},
+                  {{kAll, "chunks none | runs 7 9 (x5) | index 10 | slot moof 1 2 4 11"}, {IOED | REFRAG, "chunks none | runs 7 9 (x5) | slot moof 1 2 4 11"},
+                   {IOED, "chunks none | runs 16 (x5) | slot moof 1 1 11 11"}}, 10},
+        TrackCase{"CmafStereo48000", 48000, 2, {"-movflags", "cmaf", "-frag_duration", "2000000", "-f", "mp4"}, {},
+                  {{kAll, "chunks none | runs 46 48 (x119) | runs 46 19 | index 240 | slot moof 1 2 24 70"}}, 240},
+        TrackCase{"DashStereo16000", 16000, 2, {"-movflags", "+dash+empty_moov", "-frag_duration", "2000000", "-f", "mp4"}, {},
+                  {{kAll, "chunks none | runs 15 17 (x4) | runs 15 15 | index 10 | slot moof 1 2 8 23"},
+                   {IOED | REFRAG, "chunks none | runs 15 17 (x4) | runs 15 15 | slot moof 1 2 8 23"}}, 10},
+        TrackCase{"IsmvMono22050", 22050, 1, {"-f", "ismv"}, {},                   {{kAll, "chunks none | runs 21 22 21 22 21 22 21 22 21 24 | index 10 | slot moof 1 2 11 32"},
+                   {IOED, "chunks none | runs 217 | slot moof 1 1 32 32"}}, 10},
+        TrackCase{"IsmvStereo44100", 44100, 2, {"-f", "ismv"}, {},                   {{kAll, "chunks none | runs 43*15 44 43*14 44 43*14 44 43*14 44 43*14 44 43*14 44 43*14 44 43*14 44 43*14 44 43*14 44 "
+                           "43*14 44 43*14 44 43*14 44 43*14 44 43*14 44 43*13 45 | index 240 | slot moof 1 2 22 64"}}, 240}),
     [](const testing::TestParamInfo<TrackCase>& param) { return std::string(param.param.name); });
 
 // A song with lyrics (ffmpeg's mov_text, before or after the audio, media data before or after the movie box)

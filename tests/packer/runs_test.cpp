@@ -157,6 +157,18 @@ TEST(PackerRun, PackagesLaidOutBlockByBlock) {
     }
 }
 
+TEST(PackerRun, FragmentsThatCantBeRecutAreNamedInARowPerReason) {
+    TrackLayout layout = layoutOf(0, {{30}, {30}, {30}, {30}});
+    layout.style.behindRuns = {0, 0, 0, 8, 's', 'e', 'n', 'c'};
+    Bytes track = buildTrack(fakeFrames(22050, 120), layout);
+    track[boxes(track, "moof/traf/senc").at(1).at + 4] = 'f';  // the second fragment's samples are in the clear
+    TempFolder folder;
+    writeFile(folder / "song.3g2", track);
+    const Ran ran = pack(folder.path(), {"song.3g2", "-mode:24"});
+    EXPECT_NE(ran.out.find("\n notice: fragment 1 kept as it came (encrypted samples)\n"
+                           " notice: fragments 3 to 4 kept as they came (encrypted samples)\n"), std::string::npos) << ran.out;
+}
+
 TEST(PackerRun, APackagePathNamingAnInputIsRefusedBeforeAnythingIsEmptied) {
     TempFolder folder;
     writeFile(folder / "song.3g2", unsplittable(700));

@@ -111,6 +111,16 @@ std::string ffmpegTone(uint32_t rate, int channels, double seconds, const std::v
 AacStream encodeTone(uint32_t rate, double seconds, const std::string& cacheDir, int channels = 1);  // ADTS taken apart
 AacStream fakeFrames(uint32_t rate, std::size_t count, uint32_t seed = 1);  // 40 to 399 bytes each
 
+// How the fragments are laid out, as other muxers write them.
+struct FragmentStyle {
+    bool moofRelative = false;  // tfhd says default-base-is-moof and has no base data offset
+    int tfdtVersion = -1;       // a tfdt of this version in each traf (-1: none), giving the decode time plus tfdtShift
+    uint64_t tfdtShift = 0;
+    uint32_t lastDelta = 0;     // not 0: runs give each sample's duration, each fragment's last lasting this long
+    Bytes behindRuns;           // a box in each traf behind its runs
+    bool segmentIndex = false;  // a sidx before the first moof naming each fragment (moof and mdat)
+};
+
 struct TrackLayout {
     uint32_t moovSamples = 0;                      // held by the movie box; their mdat follows it
     std::vector<std::vector<uint32_t>> fragments;  // one moof+mdat each: the sample counts of its runs
@@ -126,6 +136,7 @@ struct TrackLayout {
     bool textFirst = false;       // the text track before the audio track
     uint32_t gapAfterSample = 0;  // not 0: 4 other bytes after this many movie box samples, which lie in two chunks
     Bytes esds;                   // not empty: the esds body after version and flags (default: 128000/32000 bps)
+    FragmentStyle style;
 };
 
 // A layout of `moov` movie box samples and fragments of runs, changed further by `change`.

@@ -1,7 +1,8 @@
 // Lays out a 3GPP2 track as the packer expects one: ftyp, optional uuid boxes,
 // the movie box (with mvex when fragments follow) and its mdat, then moof+mdat
-// pairs whose tfhd carries a base data offset and whose runs have flags 0x000201,
-// and an optional mfra. Written front to back; sizes are patched as boxes close.
+// pairs whose tfhd carries a base data offset and whose runs have flags 0x000201
+// (or in the layout of a FragmentStyle), and an optional mfra. Written front to
+// back; sizes and offsets are patched as boxes close.
 #include <stdexcept>
 
 #include "tests/tools/testkit.h"
@@ -199,28 +200,45 @@ Bytes buildTrack(const AacStream& stream, const TrackLayout& layout) {
     }
 
     std::vector<RunEntry> index;  // the input's own index: one entry per fragment
+    const FragmentStyle& style = layout.style;
+    std::size_t sidxAt = w.b.size();
+    if (style.segmentIndex)  // one reference per fragment, its size filled in below
+        w.full("sidx", 0, [&] { w.u32(1), w.u32(stream.rate), w.u32(0), w.u32(0), w.u32(static_cast<uint32_t>(layout.fragments.size()));
+                                for (std::size_t i = 0; i < layout.fragments.size(); ++i) w.u32(0), w.u32(0), w.u32(0x90000000); });
     uint32_t sample = layout.moovSamples, sequence = 0;
     for (const std::vector<uint32_t>& runs : layout.fragments) {
-        index.push_back({sample * layout.sampleDelta, static_cast<uint32_t>(w.b.size()), 1});
-        std::size_t baseAt = 0;
-        uint32_t offset = 0, first = sample;
+        const std::size_t moofAt = w.b.size();
+        index.push_back({sample * layout.sampleDelta, static_cast<uint32_t>(moofAt), 1});
+        std::vector<std::size_t> offsetsAt;  // the base data offset, or each run's offset from the moof
+        uint32_t offset = 0, first = sample, last = first;
+        for (uint32_t count : runs) last += count;
         w.box("moof", [&] {
             w.full("mfhd", 0, [&] { w.u32(++sequence); });
             w.box("traf", [&] {
-                w.full("tfhd", 1, [&] { w.u32(1), baseAt = w.b.size(), w.u64(0); });
+                if (style.moofRelative) w.full("tfhd", 0x020000, [&] { w.u32(1); });
+                else w.full("tfhd", 1, [&] { w.u32(1), offsetsAt.push_back(w.b.size() + 4), w.u64(0); });
+                const uint64_t time = uint64_t{first} * layout.sampleDelta + style.tfdtShift;
+                if (style.tfdtVersion == 0) w.full("tfdt", 0, [&] { w.u32(static_cast<uint32_t>(time)); });
+                if (style.tfdtVersion == 1) w.full("tfdt", 0x01000000, [&] { w.u64(time); });
                 for (uint32_t count : runs) {
-                    w.full("trun", 0x000201, [&] {
+                    w.full("trun", style.lastDelta ? 0x000301 : 0x000201, [&] {
+                        if (style.moofRelative) offsetsAt.push_back(w.b.size() + 4);
                         w.u32(count), w.u32(offset);
                         for (uint32_t i = 0; i < count; ++i, ++sample) {
+                            if (style.lastDelta) w.u32(sample + 1 == last ? style.lastDelta : layout.sampleDelta);
                             w.u32(static_cast<uint32_t>(stream.frames[sample].size()));
                             offset += static_cast<uint32_t>(stream.frames[sample].size());
                         }
                     });
                 }
+                w.bytes(style.behindRuns);
             });
         });
-        putU32(w.b, baseAt + 4, static_cast<uint32_t>(w.b.size() + layout.beforeMediaData.size() + 8));  // the mdat's first byte
+        // Offsets count from the mdat's first byte: from the base data offset, or from the moof.
+        const uint32_t data = static_cast<uint32_t>(w.b.size() + layout.beforeMediaData.size() + 8);
+        for (std::size_t at : offsetsAt) putU32(w.b, at, u32(w.b, at) + (style.moofRelative ? data - static_cast<uint32_t>(moofAt) : data));
         mediaData(w, stream, first, sample - first, layout);
+        if (style.segmentIndex) putU32(w.b, sidxAt + 32 + 12 * (sequence - 1), static_cast<uint32_t>(w.b.size() - moofAt));
     }
     if (layout.mfraAtEnd) w.bytes(fragmentIndex(index, 1));
     return w.b;
