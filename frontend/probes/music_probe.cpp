@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/box.h"
+#include "common/fragment_samples.h"
 #include "frontend/probes/file_window.h"
 
 namespace {
@@ -283,31 +284,66 @@ uint64_t CountRunSamples(FileWindow& window, const TopLevelBox& moof) {
     return samples;
 }
 
+struct FragmentTime {
+    uint64_t samples = 0;
+    uint64_t duration = 0;  // in timescale units
+};
+
+// The samples of every track fragment of a moof held whole, each as long as its
+// run, its tfhd or the track's trex says (muxers that leave the movie box empty
+// give durations only there), else `sampleDelta`. False when the moof is larger
+// than the window or a track fragment can't be read.
+bool TimeWholeFragment(FileWindow& window, const TopLevelBox& moof, const std::vector<TrackDefaults>& tracks,
+                       uint32_t sampleDelta, FragmentTime& time) {
+    if (moof.size < box::kHeaderSize || window.Load(moof.position, moof.size) != moof.size) return false;
+    box::ChildWalk walk(window.Bytes(), box::Span{0, moof.size});
+    while (walk.Next()) {
+        if (!walk.CurrentIs("traf")) continue;
+        TrackFragmentSamples read;
+        if (!SamplesRead(ReadTrackFragment(window.Bytes(), walk.Current(), moof.position, tracks, sampleDelta, read)))
+            return false;
+        time.samples += read.samples.size();
+        for (const FragmentSample& sample : read.samples) time.duration += sample.duration;
+    }
+    return true;
+}
+
+// A moof that can't be read box by box still counts the samples of its runs,
+// each as long as `sampleDelta`.
+FragmentTime TimeFragment(FileWindow& window, const TopLevelBox& moof, const std::vector<TrackDefaults>& tracks,
+                          uint32_t sampleDelta) {
+    FragmentTime time;
+    if (TimeWholeFragment(window, moof, tracks, sampleDelta, time)) return time;
+    time.samples = CountRunSamples(window, moof);
+    time.duration = MultiplySaturating(time.samples, sampleDelta);
+    return time;
+}
+
 // The second pass reads header by header and skips box bodies by seeking.
-// Returns the samples of all fragments.
-uint64_t CountFragmentSamples(framework::File& file, FileWindow& window, MusicInfo& info) {
+// Returns the samples of all fragments and how long they last.
+FragmentTime TimeFragments(framework::File& file, FileWindow& window, const std::vector<TrackDefaults>& tracks,
+                           MusicInfo& info) {
     FileWindow headers(file, box::kHeaderSize);
     TopLevelBox current;
-    uint64_t samples = 0;
-    if (!ReadTopLevelBox(headers, 0, current)) return 0;
+    FragmentTime total;
+    if (!ReadTopLevelBox(headers, 0, current)) return total;
     while (ReadNextTopLevelBox(headers, current)) {
         if (!current.Is("moof")) continue;
         info.fragmented = true;
-        samples = AddSaturating64(samples, CountRunSamples(window, current));
+        const FragmentTime time = TimeFragment(window, current, tracks, info.sampleDelta);
+        total.samples = AddSaturating64(total.samples, time.samples);
+        total.duration = AddSaturating64(total.duration, time.duration);
     }
-    return samples;
+    return total;
 }
 
-// The values are looked for in the first 64 KiB of the movie box, read from its
-// own start: a movie box that begins just before a 64 KiB mark of the file keeps
-// its values. A size of 0 (to the end of the file) or 1 (a 64-bit size) covers
-// all that is held. Returns the media time the music track's edit list skips.
-uint64_t ReadHeldMovie(FileWindow& window, uint64_t moovPosition, MusicInfo& info) {
-    if (window.Start() != moovPosition) window.Load(moovPosition);
+// The movie box's bytes as far as the window holds them. A size of 0 (to the
+// end of the file) or 1 (a 64-bit size) covers all that is held.
+HeldBytes HeldMovie(const FileWindow& window) {
     const HeldBytes held(window.Bytes(), window.Held());
     uint32_t moovSize = 0;
     held.U32At(0, moovSize);
-    return ReadMovieValues(moovSize < box::kHeaderSize ? held : held.Within(0, moovSize), info);
+    return moovSize < box::kHeaderSize ? held : held.Within(0, moovSize);
 }
 
 }  // namespace
@@ -320,11 +356,16 @@ MusicProbe ProbeMusicFile(framework::File& file) {
     probe.mayBeDamaged = search == MovieSearch::NotFound;
     if (search != MovieSearch::Found) return probe;
     MusicInfo& info = probe.info;
-    const uint64_t skipped = ReadHeldMovie(window, moovPosition, info);
-    // Fragment samples last as long as the first stts entry's (their own durations are not read).
-    const uint64_t fragmentSamples = CountFragmentSamples(file, window, info);
-    info.sampleCount = AddSaturating(info.sampleCount, fragmentSamples);
-    info.duration = AddSaturating64(info.duration, MultiplySaturating(fragmentSamples, info.sampleDelta));
+    // The values are looked for in the first 64 KiB of the movie box, read from
+    // its own start: a movie box that begins just before a 64 KiB mark of the
+    // file keeps its values.
+    if (window.Start() != moovPosition) window.Load(moovPosition);
+    const HeldBytes moov = HeldMovie(window);
+    const uint64_t skipped = ReadMovieValues(moov, info);
+    const std::vector<TrackDefaults> tracks = ReadTrackDefaults(window.Bytes(), box::Span{0, moov.Count()});
+    const FragmentTime fragments = TimeFragments(file, window, tracks, info);
+    info.sampleCount = AddSaturating(info.sampleCount, fragments.samples);
+    info.duration = AddSaturating64(info.duration, fragments.duration);
     info.duration = info.duration > skipped ? info.duration - skipped : 0;
     return probe;
 }

@@ -20,8 +20,9 @@ struct MusicInfo {
     uint32_t avgBitrate = 0;   // bit/s, from the esds decoder configuration
     uint32_t timescale = 0;    // the media's units per second (mdhd), shown as the sampling rate
     bool fragmented = false;   // the file has a top-level moof box
-    // The length in timescale units: count × delta of every stts entry, each
-    // fragment sample as long as sampleDelta, less the start its edit list skips.
+    // The length in timescale units: count × delta of every stts entry, and
+    // each fragment sample's duration (its run's own, else the tfhd's or trex's
+    // default, else sampleDelta), less the start its edit list skips.
     uint64_t duration = 0;
 };
 

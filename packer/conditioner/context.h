@@ -9,7 +9,7 @@
 #include "common/box.h"
 #include "packer/base/clip_range.h"
 #include "packer/base/options.h"
-#include "packer/conditioner/fragment_samples.h"
+#include "common/fragment_samples.h"
 #include "packer/conditioner/track_report.h"
 
 // Size of the fixed ftyp + uuid(cpgd) prefix written in front of every track.

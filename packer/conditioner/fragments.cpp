@@ -13,6 +13,9 @@ using box::ReadU32;
 using box::Span;
 using box::WriteU32;
 
+// A re-cut run lists each sample's size in the WorkBuffer.
+static_assert(kMostFragmentSamples * Trun::kPerSampleFieldSize <= kWorkBufferSize);
+
 namespace {
 
 // The handset's run: a data offset and each sample's size, nothing else.

@@ -10,7 +10,7 @@
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/fixed_boxes.h"
 #include "packer/conditioner/fragment_index.h"
-#include "packer/conditioner/fragment_samples.h"
+#include "common/fragment_samples.h"
 #include "packer/conditioner/music_track.h"
 #include "packer/conditioner/segment_index.h"
 

@@ -1,8 +1,6 @@
-#include "packer/conditioner/fragment_samples.h"
+#include "common/fragment_samples.h"
 
 #include <bitset>
-
-#include "packer/base/options.h"
 
 using box::FlagsOf;
 using box::ReadU32;
@@ -10,8 +8,6 @@ using box::Span;
 
 namespace {
 
-// A re-cut run lists every sample's size, so a fragment's samples must fit the WorkBuffer at 4 bytes each.
-constexpr uint64_t kMostSamples = kWorkBufferSize / Trun::kPerSampleFieldSize;
 constexpr uint32_t kPerSampleFields = Trun::kSampleDurationsPresent | Trun::kSampleSizesPresent |
                                       Trun::kSampleFlagsPresent | Trun::kCompositionOffsetsPresent;
 
@@ -102,7 +98,7 @@ FragmentReading ReadRun(const uint8_t* moof, Span run, uint32_t unknownDuration,
     const uint8_t* bytes = moof + run.offset;
     const uint32_t count = ReadU32(bytes + Trun::kSampleCount);
     if (uint64_t{count} * perSample > run.size - fieldsAt) return FragmentReading::Unreadable;
-    if (read.samples.size() + count > kMostSamples) return FragmentReading::TooManySamples;
+    if (read.samples.size() + count > kMostFragmentSamples) return FragmentReading::TooManySamples;
     if (!(flags & Trun::kSampleSizesPresent) && !read.defaults.size) return FragmentReading::Unreadable;
     if (flags & Trun::kCompositionOffsetsPresent) {
         // Version 1 signs the offsets: runs that read them apart can't be merged.

@@ -1,8 +1,9 @@
 // The samples of a track fragment as its boxes describe them, in any layout
 // the format allows: data offsets counted from a base data offset or from the
 // moof; per-sample durations, sizes and flags in the runs, or the defaults of
-// the tfhd and, behind them, of the track's trex. The conditioner re-cuts the
-// samples it reads here; the package check reads their times back.
+// the tfhd and, behind them, of the track's trex. The packer's conditioner
+// re-cuts the samples it reads here and its package check reads their times
+// back; the frontend adds up their durations for the song's length.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,10 @@
 #include <vector>
 
 #include "common/box.h"
+
+// A re-cut run lists every sample's size, so the packer takes a fragment of at
+// most as many samples as its 6 MB WorkBuffer holds sizes of (4 bytes each).
+constexpr uint64_t kMostFragmentSamples = 0x600000 / 4;
 
 // What a sample takes when its run gives no value of its own.
 struct SampleDefaults {
