@@ -279,30 +279,11 @@ TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
     TrackLayout tenMegahertz = layoutOf(0, {{9300}});
     tenMegahertz.sampleDelta = 464399;
     Conditioned wide = condition(buildTrack(fakeFrames(10000000, 9300), tenMegahertz), IOED | MFRA | REFRAG);
-    const Box tfra = findBox(wide.track, "mfra/tfra");
-    ASSERT_TRUE(tfra.found());
-    EXPECT_EQ(wide.track[tfra.at + 8], 1);
-    const uint32_t entries = u32(wide.track, tfra.at + 20);  // of 20 bytes: the run number takes two
-    EXPECT_EQ(entries, 432u);
-    EXPECT_EQ(u32(wide.track, tfra.at + 24 + 20 * (entries - 1)), 1u);  // the last, at second 431, is past 2^32 tenths of a microsecond
+    const std::vector<uint64_t> times = indexTimes(wide.track);
+    EXPECT_EQ(wide.track.at(findBox(wide.track, "mfra/tfra").at + 8), 1);
+    EXPECT_EQ(times.size(), 432u);
+    EXPECT_GT(times.back(), UINT32_MAX);  // the last, at second 431, is past 2^32 tenths of a microsecond
     EXPECT_EQ(verdict(wide.track), "ok");
-}
-
-TEST(Conditioner, AnInputIndexIsDroppedAndTheNewOneCoversEveryFragment) {
-    Track input = makeTrack(layoutOf(20, {{30}, {25}}, [](TrackLayout& l) { l.mfraAtEnd = true; }));
-    // A stale index between the fragments too: the fragment behind it must still be indexed.
-    const Bytes stale = {0, 0, 0, 8, 'm', 'f', 'r', 'a'};
-    const Box second = boxes(input.bytes, "moof").at(1);
-    input.bytes.insert(input.bytes.begin() + second.at, stale.begin(), stale.end());
-    const std::size_t tfhd = boxes(input.bytes, "moof/traf/tfhd").at(1).at;
-    putU32(input.bytes, tfhd + 20, u32(input.bytes, tfhd + 20) + 8);
-    Conditioned out = condition(input.bytes, IOED | MFRA | REFRAG);
-    EXPECT_EQ(topLevelTypes(out.track), (std::vector<std::string>{"ftyp", "uuid:cpgd", "uuid:ioed", "moov", "mdat", "moof", "mdat",
-                                                                  "moof", "mdat", "mfra"}));
-    EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{21, 9}, {21, 4}}));
-    // After the movie box's 20 samples: 21 and 9, then 21 and 4 more.
-    EXPECT_TRUE(tail(out.track, 92) == indexOf(out.track, {{20480, 0, 1}, {41984, 0, 2}, {51200, 1, 1}, {72704, 1, 2}}));
-    EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
 }
 
 // Takes `cut` bytes out of a track's first fragment at `from` and puts `put` there: its moof and traf change
@@ -350,34 +331,40 @@ TEST(Conditioner, FragmentsOfEveryLayoutAreRecutInTheHandsetsLayout) {
         void (*edit)(Bytes&);
         std::vector<std::vector<uint32_t>> runs;
         std::vector<uint32_t> flags;  // of every run written
-        int64_t firstTime;            // of the index's first entry; -1: no index
+        std::vector<uint64_t> times;  // of the index's entries
         std::vector<KeptFragments> kept;
     } cases[] = {
-        {"a base data offset", layoutOf(5, {{30, 20}}), nullptr, oneRecut, {plain, plain, plain}, 5120, {}},
+        {"a base data offset", layoutOf(5, {{30, 20}}), nullptr, oneRecut, {plain, plain, plain}, {5120, 26624, 49152}, {}},
         {"offsets from the moof, a tfdt of version 1", layoutOf(5, {{30, 20}}, [](TrackLayout& l) { l.style.moofRelative = true, l.style.tfdtVersion = 1; }),
-         nullptr, oneRecut, {plain, plain, plain}, 5120, {}},
+         nullptr, oneRecut, {plain, plain, plain}, {5120, 26624, 49152}, {}},
         {"a tfdt of version 0 ahead of the movie box", layoutOf(5, {{30, 20}}, [](TrackLayout& l) { l.style.tfdtVersion = 0, l.style.tfdtShift = 100000; }),
-         nullptr, oneRecut, {plain, plain, plain}, 105120, {}},
+         nullptr, oneRecut, {plain, plain, plain}, {105120, 126624, 149152}, {}},
         {"a short last frame in each fragment", layoutOf(0, {{30, 20}, {30}}, [](TrackLayout& l) { l.style.lastDelta = 300, l.style.tfdtVersion = 1; }),
-         nullptr, {{21, 22, 7}, {21, 9}}, {plain, plain, timed, plain, timed}, 0, {}},
+         nullptr, {{21, 22, 7}, {21, 9}}, {plain, plain, timed, plain, timed}, {0, 21504, 44032, 51200, 72704}, {}},
         {"a uuid behind the runs", layoutOf(0, {{30, 20}}, [](TrackLayout& l) { l.style.behindRuns = {0, 0, 0, 28, 'u', 'u', 'i', 'd', 't', 'f', 'x', 'd', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0, 0, 7}; }),
-         nullptr, oneRecut, {plain, plain, plain}, 0, {}},
+         nullptr, oneRecut, {plain, plain, plain}, {0, 21504, 44032}, {}},
         {"a run without a data offset", layoutOf(0, {{30, 20}}), [](Bytes& b) {
              const Box run = boxes(b, "moof/traf/trun").at(1);
              putU32(b, run.at, u32(b, run.at) - 4), putU32(b, run.at + 8, 0x000200), editFragment(b, run.at + 16, 4); },
-         oneRecut, {plain, plain, plain}, 0, {}},
+         oneRecut, {plain, plain, plain}, {0, 21504, 44032}, {}},
+        {"a stale index between the fragments, another at the end", layoutOf(20, {{30}, {25}}, [](TrackLayout& l) { l.mfraAtEnd = true; }),
+         [](Bytes& b) {  // both dropped, the fragment behind the stale one still indexed
+             const std::size_t second = boxes(b, "moof").at(1).at, tfhd = boxes(b, "moof/traf/tfhd").at(1).at;
+             b.insert(b.begin() + second, {0, 0, 0, 8, 'm', 'f', 'r', 'a'});
+             putU32(b, tfhd + 28, u32(b, tfhd + 28) + 8); },
+         {{21, 9}, {21, 4}}, {plain, plain, plain, plain}, {20480, 41984, 51200, 72704}, {}},
         {"a sidx over two fragments", layoutOf(0, {{30}, {25}}, [](TrackLayout& l) { l.style.segmentIndex = true, l.style.moofRelative = true; }),
-         nullptr, {{21, 9}, {21, 4}}, {plain, plain, plain, plain}, 0, {}},
+         nullptr, {{21, 9}, {21, 4}}, {plain, plain, plain, plain}, {0, 21504, 30720, 52224}, {}},
         {"encrypted samples", layoutOf(0, {{30, 20}}, [](TrackLayout& l) { l.style.behindRuns = {0, 0, 0, 16, 's', 'e', 'n', 'c', 0, 0, 0, 0, 0, 0, 0, 0}; }),
-         nullptr, oneKept, {plain, plain}, -1, {{1, 1, FragmentKept::Encrypted}}},
+         nullptr, oneKept, {plain, plain}, {}, {{1, 1, FragmentKept::Encrypted}}},
         {"a box between the runs", layoutOf(0, {{30, 20}}),
          [](Bytes& b) { editFragment(b, boxes(b, "moof/traf/trun").at(1).at, 0, {0, 0, 0, 8, 'f', 'r', 'e', 'e'}); }, oneKept,
-         {plain, plain}, -1, {{1, 1, FragmentKept::BoxBetweenRuns}}},
+         {plain, plain}, {}, {{1, 1, FragmentKept::BoxBetweenRuns}}},
         {"other data between the runs' samples", layoutOf(0, {{30, 20}}), [](Bytes& b) {  // 4 bytes after the first run's
              const Box mdat = boxes(b, "mdat").back(), run = boxes(b, "moof/traf/trun").at(1);
              b.insert(b.begin() + mdat.at + 8 + u32(b, run.at + 16), {'g', 'a', 'p', '!'});
              putU32(b, mdat.at, u32(b, mdat.at) + 4), putU32(b, run.at + 16, u32(b, run.at + 16) + 4); },
-         oneKept, {plain, plain}, -1, {{1, 1, FragmentKept::SamplesApart}}},
+         oneKept, {plain, plain}, {}, {{1, 1, FragmentKept::SamplesApart}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -388,8 +375,7 @@ TEST(Conditioner, FragmentsOfEveryLayoutAreRecutInTheHandsetsLayout) {
         std::vector<uint32_t> flags;
         for (Box run : boxes(out.track, "moof/traf/trun")) flags.push_back(u32(out.track, run.at + 8));
         EXPECT_EQ(flags, c.flags);
-        const Box tfra = findBox(out.track, "mfra/tfra");
-        EXPECT_EQ(tfra.found() ? int64_t{u32(out.track, tfra.at + 24)} : -1, c.firstTime);
+        EXPECT_EQ(indexTimes(out.track), c.times);
         EXPECT_EQ(out.report.keptFragments, c.kept);
         EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
         EXPECT_EQ(verdict(out.track), "ok");

@@ -146,6 +146,19 @@ std::vector<std::vector<uint32_t>> runCounts(const Bytes& track) {
     return counts;
 }
 
+std::vector<uint64_t> indexTimes(const Bytes& track) {
+    std::vector<uint64_t> times;
+    const Box tfra = findBox(track, "mfra/tfra");
+    const bool wide = tfra.found() && track[tfra.at + 8] == 1;
+    const uint32_t widths = tfra.found() ? u32(track, tfra.at + 16) : 0;
+    const std::size_t entrySize = (wide ? 16 : 8) + 3 + (widths >> 4 & 3) + (widths >> 2 & 3) + (widths & 3);
+    for (uint32_t e = 0; tfra.found() && e < u32(track, tfra.at + 20); ++e) {
+        const std::size_t entry = tfra.at + 24 + entrySize * e;
+        times.push_back(wide ? uint64_t{u32(track, entry)} << 32 | u32(track, entry + 4) : u32(track, entry));
+    }
+    return times;
+}
+
 // ---- Packages ----
 
 std::vector<Member> tarMembers(const std::string& package, const std::string& scratch, std::string& problems) {

@@ -82,6 +82,7 @@ std::vector<std::string> topLevelTypes(const Bytes& track);  // a uuid box as "u
 std::string sampleMismatch(const Bytes& track, const std::vector<Bytes>& frames);
 std::vector<uint32_t> chunkCounts(const Bytes& track);            // samples of each chunk of the movie box
 std::vector<std::vector<uint32_t>> runCounts(const Bytes& track);  // samples of each run, by fragment
+std::vector<uint64_t> indexTimes(const Bytes& track);              // the time of each entry of the fragment index
 
 // ---- Packages, as GNU tar reads them ----
 
