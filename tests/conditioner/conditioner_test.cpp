@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fuzz/fuzz_scratch.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/pieces.h"
 #include "packer/inspect/track_check.h"
@@ -51,15 +52,11 @@ Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const s
 
 // The inspector's last word on a written track: "ok" or its first problem.
 std::string verdict(const Bytes& track) {
-    char* text = nullptr;
-    std::size_t length = 0;
-    std::FILE* out = open_memstream(&text, &length);
-    CheckReport report(out);
-    CheckMusicTrack(track, report);
-    report.Finish();
-    std::fclose(out);
-    std::string lines(text, length);
-    std::free(text);
+    std::string lines = fuzz::writtenText([&track](FILE* out) {
+        CheckReport report(out);
+        CheckMusicTrack(track, report);
+        report.Finish();
+    });
     lines.pop_back();
     return lines.substr(lines.rfind('\n') + 1);
 }
