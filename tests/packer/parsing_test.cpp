@@ -56,7 +56,6 @@ TEST(Parsing, OptionsByPrefixTheLaterOneWinning) {
         {{"s", "-chku1:\"", "-chku2:\"\"\"", "-chku3:a\"b"}, none + " \"\" \"\"\" \"a\"b\""},
         {{"s", "-chku1:\"" + q31 + "\"", "-chku2:" + q31 + "qqq"}, none + " \"" + q31 + "\" \"" + q31 + "\" -"},
         {{"s", "-chku1:first", "-chku1:second", "-chku3:a", "-chku3:"}, none + " \"second\" - \"\""},
-        {{"s", "-chkufr"}, "mode=14 o=- jct=- wall=- fr=1 - - -"},
         {{"s", "-chkufrXYZ"}, "mode=14 o=- jct=- wall=- fr=1 - - -"},
         {{"s", "-chkuf", "-CHKUFR", "-x", "song2.3g2", "-chku4:x", "-o", "-jct", ""}, none + " - - -"},
         // Clip names reach the handset in code page 932, cut on a character boundary.
