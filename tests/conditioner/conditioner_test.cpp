@@ -337,6 +337,8 @@ TEST(Conditioner, FragmentsOfEveryLayoutAreRecutInTheHandsetsLayout) {
          nullptr, oneRecut, {plain, plain, plain}, {105120, 126624, 149152}, {}},
         {"a short last frame in each fragment", layoutOf(0, {{30, 20}, {30}}, [](TrackLayout& l) { l.style.lastDelta = 300, l.style.tfdtVersion = 1; }),
          nullptr, {{21, 22, 7}, {21, 9}}, {plain, plain, timed, plain, timed}, {0, 21504, 44032, 51200, 72704}, {}},
+        {"samples ending on the second", layoutOf(0, {{50}}, [](TrackLayout& l) { l.sampleDelta = 1050; }), nullptr,  // 21 × 1050
+         {{21, 21, 8}}, {plain, plain, plain}, {0, 22050, 44100}, {}},
         {"a uuid behind the runs", layoutOf(0, {{30, 20}}, [](TrackLayout& l) { l.style.behindRuns = {0, 0, 0, 28, 'u', 'u', 'i', 'd', 't', 'f', 'x', 'd', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0, 0, 7}; }),
          nullptr, oneRecut, {plain, plain, plain}, {0, 21504, 44032}, {}},
         {"a run without a data offset", layoutOf(0, {{30, 20}}), [](Bytes& b) {
