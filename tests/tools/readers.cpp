@@ -1,9 +1,11 @@
 // Our own view of a track's boxes and samples, written apart from the packer so
-// that it can judge it, and GNU tar's reading of a package.
+// that it can judge it (only the bounded walk over a box's children is the one
+// both programs use), and GNU tar's reading of a package.
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "common/box.h"
 #include "tests/tools/testkit.h"
 
 namespace testkit {
@@ -11,11 +13,9 @@ namespace {
 
 std::vector<Box> children(const Bytes& bytes, Box parent, std::size_t header) {
     std::vector<Box> found;
-    for (std::size_t at = parent.at + header, size; at + 8 <= parent.end(); at += size) {
-        size = u32(bytes, at);
-        if (size < 8 || size > parent.end() - at) break;
-        found.push_back(Box{at, size});
-    }
+    box::ChildWalk walk(bytes.data(), box::Span{static_cast<uint32_t>(parent.at), static_cast<uint32_t>(parent.size)},
+                        static_cast<uint32_t>(header));
+    while (walk.Next()) found.push_back(Box{walk.Current().offset, walk.Current().size});
     return found;
 }
 
