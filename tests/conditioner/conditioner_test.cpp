@@ -192,12 +192,17 @@ TEST(Conditioner, ClipsTakeTheIoedSlotsOfThePiecesTheyStartIn) {
         bool free;
         std::vector<Slot> slots;
         std::vector<ClipOutOfReach> outOfReach;
+        void (*edit)(Bytes&) = nullptr;
     } cases[] = {
         {"no clip", 22050, layoutOf(100), IOED, {}, false, {}, {}},
         {"1.5 s is chunk 2, sample 11", 22050, layoutOf(100), IOED, {{1, "Intro", 1500, 5000}}, false, {{"Intro", 0, 2, 11, 107}}, {}},
         {"free to use whole", 22050, layoutOf(100), IOED, {{1, "Ring", 0, 1000}}, true, {{"Ring", 0, 1, 1, 21}}, {}},
         {"only located clips, in clip order", 22050, layoutOf(100), IOED,
          {{1, "Late", 60000, 1000}, {3, "Third", 1000, 1000}}, false, {{"Third", 0, 2, 1, 21}}, {}},
+        {"samples apart keep their chunks: 3 s is the second's 5th", 22050, layoutOf(100, {}, [](TrackLayout& l) { l.gapAfterSample = 60; }),
+         IOED, {{1, "Late", 3000, 1000}}, false, {{"Late", 0, 2, 5, 21}}, {}},
+        {"a kept movie box gives its clock to the runs: 1.5 s is the fragment's 25th", 44100, layoutOf(40, {{100}}), IOED | REFRAG,
+         {{1, "Hook", 1500, 1000}}, false, {{"Hook", 1, 1, 25, 43}}, {}, [](Bytes& b) { putU32(b, at(b, kStbl + "stsz") + 12, 300); }},
         {"a kept run", 22050, layoutOf(0, {{10}, {50}}), IOED | MFRA, {{2, "Hook", 929, 1000}}, false, {{"Hook", 2, 1, 11, 21}}, {}},
         {"a re-cut run", 22050, layoutOf(0, {{100}}), IOED | MFRA | REFRAG, {{1, "Chorus", 2000, 3000}}, false,
          {{"Chorus", 1, 3, 1, 64}}, {}},
@@ -211,7 +216,9 @@ TEST(Conditioner, ClipsTakeTheIoedSlotsOfThePiecesTheyStartIn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Conditioned out = condition(makeTrack(c.layout, c.rate).bytes, c.mode, c.clips, c.free);
+        Bytes input = makeTrack(c.layout, c.rate).bytes;
+        if (c.edit) c.edit(input);
+        Conditioned out = condition(input, c.mode, c.clips, c.free);
         const uint8_t flagWord = c.clips.empty() || c.free ? 0 : 1;
         EXPECT_EQ(out.report.freeToUse, flagWord == 0);
         Bytes ioed = {0, 0, 0, static_cast<uint8_t>(c.clips.empty() ? 41 : 194), 'u', 'u', 'i', 'd', 'i', 'o', 'e', 'd', 0xA8, 0x8C,
@@ -393,15 +400,6 @@ TEST(Conditioner, FragmentsOfEveryLayoutAreRecutInTheHandsetsLayout) {
     }
 }
 
-TEST(Conditioner, AKeptMovieBoxGivesItsClockToTheFragmentsAndTheirClips) {
-    Bytes input = makeTrack(layoutOf(40, {{100}}), 44100).bytes;
-    putU32(input, at(input, kStbl + "stsz") + 12, 300);  // can't be rebuilt
-    Conditioned out = condition(input, IOED | REFRAG, {{1, "Hook", 1500, 1000}});
-    EXPECT_EQ(runCounts(out.track), (std::vector<std::vector<uint32_t>>{{43, 43, 14}}));
-    // 1.5 s is sample 64 at 44100 Hz: the fragment's 25th, after the movie box's 40.
-    EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + 51), slotBytes("Hook", at(out.track, "moof"), 1, 1, 25, 43));
-}
-
 // Boxes the packer drops (a foreign uuid, a second ftyp, an input index) in front of or behind the media data
 // of a movie box or of fragments: every sample stays where the offsets say, re-cut or not.
 TEST(Conditioner, DroppedBoxesBesideTheMediaDataMoveNoSample) {
@@ -426,20 +424,10 @@ TEST(Conditioner, DroppedBoxesBesideTheMediaDataMoveNoSample) {
     }
 }
 
-// Other bytes between the music's samples, or a lyrics track before or after the music: the music's own
-// chunks stay when its samples lie apart, else it is cut into seconds; every other track keeps every byte but
-// its chunk offsets, which follow its samples, and clips are found in the music's chunks.
-TEST(Conditioner, MusicApartFromOtherDataAndTracksBesideIt) {
-    TrackLayout apart = layoutOf(100);
-    apart.gapAfterSample = 60;
-    const Track gapped = makeTrack(apart);
-    Conditioned out = condition(gapped.bytes, IOED, {{1, "Late", 3000, 1000}});
-    EXPECT_EQ(chunkCounts(out.track), (std::vector<uint32_t>{60, 40}));
-    EXPECT_EQ(sampleMismatch(out.track, gapped.stream.frames), "");
-    EXPECT_EQ(out.report.notices, std::vector<TrackNotice>{TrackNotice::SamplesApart});
-    // 3 s is sample 64 at 22050 Hz: the second chunk's 5th.
-    EXPECT_EQ(Bytes(out.track.begin() + 72 + 41, out.track.begin() + 72 + 41 + 51), slotBytes("Late", at(out.track, "moov"), 1, 2, 5, 21));
-
+// A lyrics track before or after the music, whose samples lie together: the music is cut into seconds, and
+// the other track keeps every byte but its chunk offsets, which follow its samples. (Music whose samples lie
+// apart keeps its chunks: the clip table, and lyrics muxed by ffmpeg end to end.)
+TEST(Conditioner, ATrackBesideTheMusicKeepsItsSamples) {
     for (bool textFirst : {false, true}) {
         SCOPED_TRACE(textFirst ? "text first" : "text second");
         TrackLayout layout = layoutOf(100);
