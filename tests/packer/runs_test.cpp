@@ -88,9 +88,6 @@ TEST(PackerRun, PackagesLaidOutBlockByBlock) {
          "  error: m/jacket.jpg\n  error: m/description.txt\n  error: m/wallpaper.jpg\n",
          0, "m/song.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\nmusic.3g2,1024    ,100,audio/3gpp2\r\n", 4096,
          {{"config.txt", ""}, {"music.3g2", "m/song.3g2"}}},
-        {"only the default config.txt", {}, {"song", "-mode:16"},
-         " output: song.kmf\ncreated: config.txt\n  error: song\n  error: jacket.jpg\n  error: description.txt\n  error: wallpaper.jpg\n",
-         1, "song.kmf", "KDDIMU01\r\nconfig.txt,0       ,28,text/plain\r\n", 3072, {{"config.txt", ""}}},
         {"an empty member has a header but no line",
          {{"config.txt", kDefaultConfig}, {"description.txt", ""}, {"wallpaper.jpg", filler(512, 'W')}}, {"song.3g2", "-mode:16"},
          " output: song.kmf\n  input: config.txt (28bytes)\n  error: song.3g2\n  error: jacket.jpg\n  input: description.txt (0bytes)\n"
@@ -299,11 +296,6 @@ TEST(PackerRun, InThisProcessMemoryRunsShortAndRunsRepeat) {
     const Bytes first = readFile(folder / "first.kmf");
     EXPECT_TRUE(first == readFile(folder / "second.kmf")) << "the second run wrote another package";
     EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "first.kmf"), "0 ok");
-    std::string problems;
-    const Bytes music = tarMembers(folder / "first.kmf", folder / "tar", problems).at(2).data;
-    EXPECT_EQ(std::string(music.begin() + 113, music.begin() + 118), "Intro");
-    EXPECT_EQ(music.at(113 + 37), 2);  // 1.5 s: chunk 2, sample 11
-    EXPECT_EQ(music.at(113 + 38), 11);
 }
 
 TEST(PackerRun, TheExampleFolderPacksToTheGoldenPackage) {
@@ -325,14 +317,9 @@ TEST(PackerRun, TheExampleFolderPacksToTheGoldenPackage) {
         writeFile(golden, made);
         GTEST_SKIP() << "rewrote " << golden;
     }
-    const Bytes expected = readFile(golden);
-    if (made == expected) return;
-    std::size_t first = 0;
-    while (first < made.size() && first < expected.size() && made[first] == expected[first]) ++first;
-    ADD_FAILURE() << "the package differs from " << golden << " from byte " << first << " on; it is " << made.size()
-                  << " bytes, the golden one " << expected.size()
-                  << ". If the change is meant, rewrite the golden package with\n  TESSARYN_UPDATE_GOLDEN=1 ctest --test-dir <build> "
-                     "-R GoldenPackage\nand commit tests/fixtures/example.kmf with the change.";
+    EXPECT_TRUE(made == readFile(golden)) << "the package differs from " << golden << ". If the change is meant, rewrite "
+                                             "it with\n  TESSARYN_UPDATE_GOLDEN=1 ctest --test-dir <build> -R GoldenPackage\n"
+                                             "and commit tests/fixtures/example.kmf with the change.";
 }
 
 TEST(PackerRun, InspectShowsClipNamesInUtf8) {

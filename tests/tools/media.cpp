@@ -11,17 +11,21 @@
 namespace testkit {
 
 std::string ffmpegTone(uint32_t rate, int channels, double seconds, const std::vector<std::string>& muxOptions,
-                       const std::string& cacheDir) {
+                       const std::string& cacheDir, const std::vector<std::string>& moreInputs) {
     char name[64];
     std::snprintf(name, sizeof name, "tone-%u-%d-%.3f", static_cast<unsigned>(rate), channels, seconds);
     std::string path = cacheDir + "/" + name;
-    for (const std::string& option : muxOptions)
+    std::vector<std::string> options;  // other inputs by their file name
+    for (const std::string& input : moreInputs) options.push_back(std::filesystem::path(input).filename().string());
+    options.insert(options.end(), muxOptions.begin(), muxOptions.end());
+    for (const std::string& option : options)
         for (char c : option) path += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     if (exists(path)) return path;
     std::filesystem::create_directories(cacheDir);
     std::snprintf(name, sizeof name, "sine=frequency=440:beep_factor=3:sample_rate=%u:duration=%.3f", static_cast<unsigned>(rate), seconds);
-    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", name, "-ac", std::to_string(channels),
-                                     "-c:a", "aac", "-b:a", "32k", "-fflags", "+bitexact", "-flags:a", "+bitexact"};
+    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", name};
+    argv.insert(argv.end(), moreInputs.begin(), moreInputs.end());
+    argv.insert(argv.end(), {"-ac", std::to_string(channels), "-c:a", "aac", "-b:a", "32k", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
     argv.insert(argv.end(), muxOptions.begin(), muxOptions.end());
     // A private name, then a rename: tests running side by side never see half a file.
     const std::string partial = path + ".part" + std::to_string(::getpid());

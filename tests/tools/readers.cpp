@@ -1,9 +1,11 @@
 // Our own view of a track's boxes and samples, written apart from the packer so
-// that it can judge it, and GNU tar's reading of a package.
+// that it can judge it (only the bounded walk over a box's children is the one
+// both programs use), and GNU tar's reading of a package.
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "common/box.h"
 #include "tests/tools/testkit.h"
 
 namespace testkit {
@@ -11,11 +13,9 @@ namespace {
 
 std::vector<Box> children(const Bytes& bytes, Box parent, std::size_t header) {
     std::vector<Box> found;
-    for (std::size_t at = parent.at + header, size; at + 8 <= parent.end(); at += size) {
-        size = u32(bytes, at);
-        if (size < 8 || size > parent.end() - at) break;
-        found.push_back(Box{at, size});
-    }
+    box::ChildWalk walk(bytes.data(), box::Span{static_cast<uint32_t>(parent.at), static_cast<uint32_t>(parent.size)},
+                        static_cast<uint32_t>(header));
+    while (walk.Next()) found.push_back(Box{walk.Current().offset, walk.Current().size});
     return found;
 }
 
@@ -144,6 +144,19 @@ std::vector<std::vector<uint32_t>> runCounts(const Bytes& track) {
         for (Box run : trafs.empty() ? trafs : boxes(track, "trun", trafs[0])) counts.back().push_back(u32(track, run.at + 12));
     }
     return counts;
+}
+
+std::vector<uint64_t> indexTimes(const Bytes& track) {
+    std::vector<uint64_t> times;
+    const Box tfra = findBox(track, "mfra/tfra");
+    const bool wide = tfra.found() && track[tfra.at + 8] == 1;
+    const uint32_t widths = tfra.found() ? u32(track, tfra.at + 16) : 0;
+    const std::size_t entrySize = (wide ? 16 : 8) + 3 + (widths >> 4 & 3) + (widths >> 2 & 3) + (widths & 3);
+    for (uint32_t e = 0; tfra.found() && e < u32(track, tfra.at + 20); ++e) {
+        const std::size_t entry = tfra.at + 24 + entrySize * e;
+        times.push_back(wide ? uint64_t{u32(track, entry)} << 32 | u32(track, entry + 4) : u32(track, entry));
+    }
+    return times;
 }
 
 // ---- Packages ----

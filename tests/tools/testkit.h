@@ -82,6 +82,7 @@ std::vector<std::string> topLevelTypes(const Bytes& track);  // a uuid box as "u
 std::string sampleMismatch(const Bytes& track, const std::vector<Bytes>& frames);
 std::vector<uint32_t> chunkCounts(const Bytes& track);            // samples of each chunk of the movie box
 std::vector<std::vector<uint32_t>> runCounts(const Bytes& track);  // samples of each run, by fragment
+std::vector<uint64_t> indexTimes(const Bytes& track);              // the time of each entry of the fragment index
 
 // ---- Packages, as GNU tar reads them ----
 
@@ -105,9 +106,10 @@ struct AacStream {
 };
 
 // A tone (lavfi sine) encoded by ffmpeg's AAC encoder and muxed by ffmpeg with
-// `muxOptions` (e.g. {"-f", "3g2"}); kept in `cacheDir`. Returns its path.
+// `muxOptions` (e.g. {"-f", "3g2"}), other inputs (e.g. {"-i", "lyrics.srt"})
+// given after it; kept in `cacheDir`. Returns its path.
 std::string ffmpegTone(uint32_t rate, int channels, double seconds, const std::vector<std::string>& muxOptions,
-                       const std::string& cacheDir);
+                       const std::string& cacheDir, const std::vector<std::string>& moreInputs = {});
 AacStream encodeTone(uint32_t rate, double seconds, const std::string& cacheDir, int channels = 1);  // ADTS taken apart
 AacStream fakeFrames(uint32_t rate, std::size_t count, uint32_t seed = 1);  // 40 to 399 bytes each
 
