@@ -173,15 +173,18 @@ INSTANTIATE_TEST_SUITE_P(
                   {{kAll, "chunks none | runs 21 22 21 22 21 22 21 22 21 24 | index 10"}, {IOED, "chunks none | runs 217"}}, 10}),
     [](const testing::TestParamInfo<TrackCase>& param) { return std::string(param.param.name); });
 
-// A song with lyrics (ffmpeg's mov_text, after the audio with the media data before the movie box, or first with
-// +faststart) and +faststart songs whose sample table can't be rebuilt or followed. Each packs to a track whose
-// audio decodes to the same PCM and whose lyrics give the same cues, --inspect finds it sound, and the packer
-// says what it kept.
+// A song with lyrics (ffmpeg's mov_text, after or before the audio, plain or +faststart) and +faststart
+// songs whose sample table can't be rebuilt or followed. Each packs to a track whose audio decodes to the
+// same PCM and whose lyrics give the same cues, --inspect finds it sound, and the packer says what it kept.
 TEST(Songs, WithLyricsOrUnusableTablesLoseNothing) {
     const std::string kept = "music chunks kept as they are: ", lyrics = TESSARYN_MEDIA_CACHE "/lyrics.srt";
     const std::vector<std::string> faststart = {"-map", "0:a", "-movflags", "+faststart", "-f", "3g2"};
     const struct { const char* name; std::vector<std::string> mux; void (*edit)(Bytes&); std::string notice; } cases[] = {
         {"lyrics-after", {"-map", "0:a", "-map", "1:s", "-c:s", "mov_text", "-f", "3g2"}, nullptr,
+         kept + "other data lies between the samples"},
+        {"lyrics-after-faststart", {"-map", "0:a", "-map", "1:s", "-c:s", "mov_text", "-movflags", "+faststart", "-f", "3g2"},
+         nullptr, kept + "other data lies between the samples"},
+        {"lyrics-first", {"-map", "1:s", "-map", "0:a", "-c:s", "mov_text", "-f", "3g2"}, nullptr,
          kept + "other data lies between the samples"},
         {"lyrics-first-faststart", {"-map", "1:s", "-map", "0:a", "-c:s", "mov_text", "-movflags", "+faststart", "-f", "3g2"},
          nullptr, kept + "other data lies between the samples"},
