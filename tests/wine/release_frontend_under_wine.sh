@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # `bin/tessaryn-frontend song.3g2` from the unpacked Linux archive, with a home
-# of its own (a fresh Wine prefix): the main window shows the song as a Wine path
-# (so it opened), and 変換 starts the archive's tessaryn.exe, which packs as
-# bin/tessaryn does. Also what it tells a user who lacks the Japanese locale or
-# font. Leaves WORK_DIR/tessaryn-frontend.png, a screenshot of the main window.
+# of its own: the song opens, and 変換 packs it as bin/tessaryn does. Also what
+# it tells a user who lacks the Japanese locale or font. Leaves the screenshot
+# WORK_DIR/tessaryn-frontend.png.
 #   release_frontend_under_wine.sh LINUX_ARCHIVE DIALOG_DRIVER_EXE EXAMPLES_DIR WORK_DIR
-# Exit code 77 (skipped) when Wine, Xvfb, the locale or the driver is missing; under CI=true, 1.
 set -euo pipefail
 
 archive=$1 driver=$2 examples=$3
