@@ -6,15 +6,12 @@
 #   release_frontend_under_wine.sh LINUX_ARCHIVE DIALOG_DRIVER_EXE EXAMPLES_DIR WORK_DIR
 set -euo pipefail
 
-archive=$1 driver=$2 examples=$3
+archive=$1 driver=$2 examples=$3 work=$(realpath -m "$4")
 . "$(dirname "$0")/wine_session.sh"
-trap wine_cleanup EXIT
 wine_require "$driver"
 wine_japanese_locale
-mkdir -p "$4" && work=$(cd "$4" && pwd)
 rm -rf "$work/home" "$work/unpacked" "$work/song" "$work"/*.png
 mkdir -p "$work/home" "$work/unpacked"
-wine_display
 
 tar -xzf "$archive" -C "$work/unpacked"
 top=$(echo "$work"/unpacked/*)
@@ -27,10 +24,9 @@ for gap in locale:ja_JP.UTF-8 fc-list:fonts-ipafont-gothic; do
     grep -qF "${gap#*:}" "$work/gap.txt" || fail "without ${gap%%:*}'s findings it does not name ${gap#*:}: $(cat "$work/gap.txt")"
 done
 
-# Wine's virtual desktop goes into the prefix first.
+# The prefix bin/tessaryn-frontend uses, with Wine's virtual desktop in it first.
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share SOURCE_DATE_EPOCH=1131580800
-export WINEPREFIX=$XDG_DATA_HOME/tessaryn/wine WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$XDG_DATA_HOME/tessaryn"
+wine_session "$work" display "$XDG_DATA_HOME/tessaryn/wine"
 wine_desktop
 
 # Started as a user starts it, without the Wine settings of this check.

@@ -26,13 +26,13 @@ wine_japanese_locale() {
         || wine_skip "no ja_JP.UTF-8 locale (run as root to make it)"
 }
 
-# wine_session WORK_DIR [display]: the prefix (made on first use) and the
-# environment, with an Xvfb on a free display when asked; sets `work` to the
-# absolute folder, which Wine wants.
+# wine_session WORK_DIR [display [PREFIX]]: the prefix (made on first use, in
+# WORK_DIR unless given) and the environment, with an Xvfb on a free display
+# when asked; sets `work` to the absolute folder, which Wine wants.
 wine_session() {
-    mkdir -p "$1"
-    work=$(cd "$1" && pwd)
-    export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+    work=$(realpath -m "$1")
+    export WINEPREFIX=${3:-$work/wineprefix} WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$work" "$WINEPREFIX"
     trap wine_cleanup EXIT
     [ "${2:-}" = display ] && wine_display
     [ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1 || true
