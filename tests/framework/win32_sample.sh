@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Runs the framework's sample program (the 64-bit Windows build) under Wine on
-# an X display of its own, in the Japanese locale (code page 932). The program
-# plays the user on real windows and reports each check.
+# Runs the framework's sample program, which plays the user on real windows and
+# reports each check, under Wine in the Japanese locale (code page 932).
 #   win32_sample.sh SAMPLE_EXE WORK_DIR
-# Exit code 77 (skipped) when Wine, Xvfb or the Windows build is missing.
 set -euo pipefail
 
 exe=$1 work=$2

@@ -59,16 +59,13 @@ protected:
         headless::SetModulePath(Program("frontend.exe"));
         headless::SetFileVersion({{0, 5, 1018, 0}});
         headless::SetStringTable({{IDS_ABOUTBOX, "Tessaryn のﾊﾞｰｼﾞｮﾝ情報(&A)..."}});
-        WritePacker("Tessaryn (20051110)");
+        Write(Program("tessaryn.exe"), "MZ" + std::string(200, '\0') + "Tessaryn (20051110)" + std::string(16, '\0'));
     }
 
     std::string Program(const std::string& name) const { return folder_ / ("program/" + name); }
     std::string Song(const std::string& name) const { return folder_ / ("songs/" + name); }
     template <typename Content>
     void Write(const std::string& path, const Content& content) const { testkit::writeFile(path, content); }
-    void WritePacker(const std::string& banner) const {
-        Write(Program("tessaryn.exe"), "MZ" + std::string(200, '\0') + banner + std::string(16, '\0'));
-    }
 
     // Runs the program with its raw command line; `play` runs while the main dialog is up, and must.
     void Start(const std::string& commandLine, const std::function<void(CFrontendDlg&)>& play) {

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Checks the release archives of `cmake --workflow --preset release`: what each
-# holds, byte for byte where the sources give the bytes (readme.txt as
-# docs/readme.ja.txt in code page 932 with CR LF for Windows, as it is for
-# Linux, and telling of every text of the main window); that every picture a
-# README shows lies beside it; what the Windows programs import and that the
-# packer's banner is in tessaryn.exe once; that the Linux packer runs (its
-# manual page is the source's, which the unit tests render) and its
-# bin/tessaryn-frontend works under Wine
-# (tests/wine/release_frontend_under_wine.sh). Given a second release
-# build of the same commit, also that both made the same bytes.
+# Checks the archives of `cmake --workflow --preset release`: what each holds,
+# byte for byte where the sources give the bytes; what the Windows programs
+# import; that the Linux programs run. Given a second release build of the
+# same commit, also that both made the same bytes.
 #   check_release.sh SOURCE_DIR RELEASE_BUILD [SECOND_RELEASE_BUILD]
 set -euo pipefail
 
@@ -76,13 +70,11 @@ $(pictures "$top/" | sed 1d)
     sed 's/$/\r/' "$readme" | iconv -f UTF-8 -t CP932 | cmp -s - "$work/$top/readme.txt" \
         || fail "$top/readme.txt is not docs/readme.ja.txt in code page 932 with CR LF"
     case $arch in win32) objdump=i686-w64-mingw32-objdump format=pei-i386 ;; *) objdump=x86_64-w64-mingw32-objdump format=pei-x86-64 ;; esac
-    for exe in frontend tessaryn; do
+    for program in "frontend comdlg32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll version.dll ws2_32.dll" \
+        "tessaryn kernel32.dll msvcrt.dll"; do
+        read -r exe wanted <<<"$program"
         "$objdump" -f "$work/$top/$exe.exe" | grep -q "file format $format" || fail "$top/$exe.exe is not $format"
         imports=$("$objdump" -p "$work/$top/$exe.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | xargs)
-        case $exe in
-            frontend) wanted="comdlg32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll version.dll ws2_32.dll" ;;
-            tessaryn) wanted="kernel32.dll msvcrt.dll" ;;
-        esac
         [ "$imports" = "$wanted" ] || fail "$top/$exe.exe imports $imports; expected $wanted"
     done
     banners=$(grep -o -a -F "Tessaryn ($version)" "$work/$top/tessaryn.exe" | wc -l)

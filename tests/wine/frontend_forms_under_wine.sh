@@ -1,19 +1,15 @@
 # Sourced by frontend_under_wine.sh while the frontend is up with the example
-# song dropped on it: the two forms filled as a user fills them (with one
-# refusal and its focus), the files they write, 開く starting Wine's notepad on
-# the side file, and the About box, modal over the main dialog, with an update
-# check over real Winsock against tools/update-server.py (started by
-# frontend_under_wine.sh, which points the frontend at it).
+# song dropped on it: the two forms and the files they write, 開く, and the
+# About box with an update check over real Winsock against the update server.
 
 # ---- description.txt: the title, the track, a refused length ----
 form="description.txt 作成"
 opened_by "$form" 1016
-ask type "$form" 1016 "星の歌" && ask type "$form" 1024 3 && ask type "$form" 1023 12 || fail "cannot type in $form"
-ask type "$form" 1022 100 >/dev/null
+fill "$form" 1016=星の歌 1024=3 1023=12 1022=100
 click "$form" 1
 expect "100 minutes refused" "0 から 99 までの整数を入力してください。" msgbox frontend
 expect "the focus on the minutes" 1022 focus "$form"
-ask type "$form" 1022 0 >/dev/null
+fill "$form" 1022=0
 screenshot "$form" description-form.png
 close "$form"
 cp932 $'title,星の歌\r\nartist,Tessaryn\r\nalbum_title,Examples\r\ntrack_number,0312\r\ntime,0010\r\nauthor,Tessaryn team\r\npublisher,Tessaryn\r\ncopyright,Tessaryn team\r\n' \
@@ -27,10 +23,8 @@ expect "clip 1's start" 2 text "$form" 1022
 expect "clip 3's edits disabled" 0 enabled "$form" 1039
 click "$form" 1040
 expect "clip 3's edits enabled by its box" 1 enabled "$form" 1039
-ask type "$form" 1028 "$clip1" >/dev/null && ask type "$form" 1039 "$clip3" >/dev/null || fail "cannot name the clips"
-for typed in "1030 http://example.jp/" "1022 1" "1023 500" "1021 4" "1025 0" "1035 6" "1036 0" "1037 9" "1038 0"; do
-    ask type "$form" "${typed%% *}" "${typed#* }" >/dev/null || fail "cannot type ${typed#* } into ${typed%% *}"
-done
+fill "$form" 1028="$clip1" 1039="$clip3" 1030=http://example.jp/ \
+    1022=1 1023=500 1021=4 1025=0 1035=6 1036=0 1037=9 1038=0
 screenshot "$form" config-form.png
 close "$form"
 cp932 $'KDDIMU01\r\nhttp://example.jp/\r\nwallpaper.jpg,\r\n001.500,004.000\r\n\r\n006.000,009.000\r\n' \

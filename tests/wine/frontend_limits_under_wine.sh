@@ -1,7 +1,6 @@
-# Sourced by frontend_under_wine.sh: the frontend at its limits. Each form
-# writes a side file whose path is 259 bytes, one short of Windows' limit, and a
-# closed port gives 通信エラー #1 at once, not after a time-out. (A reply read in
-# pieces is checked on bytes: tests/frontend/update_check_test.cpp.)
+# Sourced by frontend_under_wine.sh: each form writes a side file whose path is
+# 259 bytes, one short of Windows' limit, and a closed port gives 通信エラー #1
+# at once, not after a time-out.
 
 # A folder whose Windows path (Z: and the Unix path) leaves `name` a path of 259 bytes.
 folder_for() {  # NAME

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Runs the 64-bit Windows build of the frontend under Wine (the Japanese locale,
-# an X display of its own) and plays the user with dialog_driver: a dropped
-# song's texts; the command viewer; the two forms, 開く and the About box
-# (frontend_forms_under_wine.sh); a conversion by the real tessaryn.exe beside
-# it, equal to the native packer's (clip names quoted whole); ソング.3g2 in a
-# folder named ソ, given relative on the command line and chosen in the file
-# dialogs; its limits (frontend_limits_under_wine.sh); no packer beside it.
-# Leaves the screenshots frontend.png, description-form.png, config-form.png and about.png.
+# Plays the user of the 64-bit Windows frontend under Wine with dialog_driver,
+# in the Japanese locale on an X display of its own, and leaves the screenshots
+# frontend.png, description-form.png, config-form.png and about.png.
 #   frontend_under_wine.sh DIALOG_DRIVER_EXE WIN64_BUILD NATIVE_TESSARYN EXAMPLES_DIR WORK_DIR
-# Exit code 77 (skipped) when Wine, Xvfb or the Windows builds are missing.
 set -euo pipefail
 
 driver=$1 build=$2 native=$3 examples=$4 work=$5
@@ -43,7 +37,7 @@ start_frontend() {  # FOLDER [MUSIC]: the frontend in FOLDER, waiting for its di
 }
 choose() {  # TITLE BUTTON PATH: the file dialog BUTTON opens, answered with PATH
     opened_by "$1" "$2"
-    ask type "$1" 1148 "$(windows_path "$3")" >/dev/null || fail "cannot type into $1"
+    fill "$1" 1148="$(windows_path "$3")"
     close "$1"
 }
 cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
@@ -87,10 +81,8 @@ close コマンドライン
 
 . "$(dirname "$0")/frontend_forms_under_wine.sh"
 
-# Convert: the packer beside the frontend writes the package and waits for a
-# key in its console; the key ends it, so the package is complete. It holds the
-# forms' files and the clip names given on the command line, as its C runtime
-# split them.
+# Convert: the packer beside the frontend waits for a key once the package is
+# written; the package holds the forms' files and the clip names whole.
 click "$main" 1001
 expect "the packer's exit code" 0 -t 30 key tessaryn.exe
 cp "$song/description.txt" "$song/config.txt" "$work/native/"
@@ -103,9 +95,8 @@ done
 LC_ALL=C grep -qaF "$(cp932 "$clip1")" "$song/song.kmf" || fail "the clip name is not in the package's ioed box"
 close "$main" 2
 
-# ---- ソング.3g2 in a folder named ソ (ソ ends in the byte 0x5C): given on the command ----
-# line relative to the current folder, which the save dialog keeps (adding .kmf), then
-# chosen in the open dialog.
+# ---- ソング.3g2 in a folder named ソ (ソ ends in the byte 0x5C): given relative ----
+# on the command line, kept by the save dialog, then chosen in the open dialog.
 example_song "$work/ソ" ソング
 start_frontend "$app" "ソ\\ソング.3g2"
 choose KMFファイルの保存先 1007 "$app/out"

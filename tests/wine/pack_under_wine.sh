@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Packs the example song with the native packer and with the 64-bit Windows
-# build under Wine (paths with backslashes and a drive letter) and requires
-# byte-identical packages and the same report. Then, in the Japanese locale
-# (code page 932), packs ソング表.3g2 in a folder named ソ with the .exe renamed
-# ソフト.exe and tessaryn.ini beside it, started from another folder: these
-# names hold the byte 0x5C inside a character, which must not count as a
-# backslash, and the settings file must be found beside the .exe.
-# (What the Windows builds import: tests/release/check_release.sh.)
+# The 64-bit Windows packer under Wine packs as the native one, byte for byte
+# and with the same report, also for names whose byte 0x5C is inside a
+# character (code page 932) and with its settings file beside a renamed .exe.
 #   pack_under_wine.sh NATIVE_EXE WIN64_EXE EXAMPLES_DIR WORK_DIR
-# Exit code 77 (skipped) when Wine or the Windows build is missing.
 set -euo pipefail
 
 native=$1 win64=$2 examples=$3 work=$4
@@ -17,9 +11,7 @@ wine_require "$win64"
 wine_session "$work"
 
 # A report made comparable: no CR before the line ends, no elapsed time.
-report_of() {
-    sed -E -e 's/\r$//' -e 's/completed\. \([0-9]+\.[0-9]+sec\)/completed. (TIME)/'
-}
+report_of() { sed -E -e 's/\r$//' -e 's/completed\. \([0-9]+\.[0-9]+sec\)/completed. (TIME)/'; }
 
 export SOURCE_DATE_EPOCH=1131580800
 args=(-mode:27 -chku1:Intro)

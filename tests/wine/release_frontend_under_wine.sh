@@ -1,22 +1,17 @@
 #!/usr/bin/env bash
 # `bin/tessaryn-frontend song.3g2` from the unpacked Linux archive, with a home
-# of its own (a fresh Wine prefix): the main window shows the song as a Wine path
-# (so it opened), and 変換 starts the archive's tessaryn.exe, which packs as
-# bin/tessaryn does. Also what it tells a user who lacks the Japanese locale or
-# font. Leaves WORK_DIR/tessaryn-frontend.png, a screenshot of the main window.
+# of its own: the song opens, and 変換 packs it as bin/tessaryn does. Also what
+# it tells a user who lacks the Japanese locale or font. Leaves the screenshot
+# WORK_DIR/tessaryn-frontend.png.
 #   release_frontend_under_wine.sh LINUX_ARCHIVE DIALOG_DRIVER_EXE EXAMPLES_DIR WORK_DIR
-# Exit code 77 (skipped) when Wine, Xvfb, the locale or the driver is missing; under CI=true, 1.
 set -euo pipefail
 
-archive=$1 driver=$2 examples=$3
+archive=$1 driver=$2 examples=$3 work=$(realpath -m "$4")
 . "$(dirname "$0")/wine_session.sh"
-trap wine_cleanup EXIT
 wine_require "$driver"
 wine_japanese_locale
-mkdir -p "$4" && work=$(cd "$4" && pwd)
 rm -rf "$work/home" "$work/unpacked" "$work/song" "$work"/*.png
 mkdir -p "$work/home" "$work/unpacked"
-wine_display
 
 tar -xzf "$archive" -C "$work/unpacked"
 top=$(echo "$work"/unpacked/*)
@@ -29,10 +24,9 @@ for gap in locale:ja_JP.UTF-8 fc-list:fonts-ipafont-gothic; do
     grep -qF "${gap#*:}" "$work/gap.txt" || fail "without ${gap%%:*}'s findings it does not name ${gap#*:}: $(cat "$work/gap.txt")"
 done
 
-# Wine's virtual desktop goes into the prefix first.
+# The prefix bin/tessaryn-frontend uses, with Wine's virtual desktop in it first.
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share SOURCE_DATE_EPOCH=1131580800
-export WINEPREFIX=$XDG_DATA_HOME/tessaryn/wine WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$XDG_DATA_HOME/tessaryn"
+wine_session "$work" display "$XDG_DATA_HOME/tessaryn/wine"
 wine_desktop
 
 # Started as a user starts it, without the Wine settings of this check.

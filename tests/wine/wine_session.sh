@@ -1,9 +1,6 @@
-# Sourced by the Wine checks: the 64-bit loader called directly (this kernel
-# can't run the 32-bit one), a prefix of the check's own under its work folder,
-# the Japanese locale (Wine takes its ANSI code page, 932, from it), an X display
-# of its own, and the clean-up of everything started, also on failure. A check
-# that can't run here (no Wine, Xvfb, locale or build) is skipped (exit 77),
-# but under CI=true it fails: CI must run every check.
+# Sourced by the Wine checks. Wine's 64-bit loader is called directly: this
+# kernel can't run the 32-bit one. A check that can't run here (no Wine, Xvfb,
+# locale or build) is skipped (exit 77), but fails under CI=true.
 wine_loader=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 failures=0
@@ -29,13 +26,13 @@ wine_japanese_locale() {
         || wine_skip "no ja_JP.UTF-8 locale (run as root to make it)"
 }
 
-# wine_session WORK_DIR [display]: the prefix (made on first use) and the
-# environment, with an Xvfb on a free display when asked; sets `work` to the
-# absolute folder, which Wine wants.
+# wine_session WORK_DIR [display [PREFIX]]: the prefix (made on first use, in
+# WORK_DIR unless given) and the environment, with an Xvfb on a free display
+# when asked; sets `work` to the absolute folder, which Wine wants.
 wine_session() {
-    mkdir -p "$1"
-    work=$(cd "$1" && pwd)
-    export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+    work=$(realpath -m "$1")
+    export WINEPREFIX=${3:-$work/wineprefix} WINEDEBUG=-all WINELOADER=$wine_loader WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$work" "$WINEPREFIX"
     trap wine_cleanup EXIT
     [ "${2:-}" = display ] && wine_display
     [ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1 || true
@@ -84,28 +81,33 @@ ask() { wine "$driver" "$@" 2>&1; }
 
 # expect WHAT EXPECTED COMMAND...: the driver's answer. A read (text, check,
 # enabled) is asked again for up to 15 s (a loaded machine) while the program
-# catches up with a drop or a click; any other command answers once.
+# catches up with a drop or a click, unless the control is not there.
 expect() {
-    local what=$1 expected=$2 answer='' until=$((SECONDS + 15))
+    local what=$1 expected=$2 answer until=$SECONDS
     shift 2
-    while :; do
-        case $1 in
-            text | check | enabled) answer=$(ask -t 2 "$@") || true ;;
-            *) answer=$(ask "$@") || true; break ;;
-        esac
-        case $answer in "$expected" | dialog_driver:*) break ;; esac  # done, or no such control
-        [ "$SECONDS" -lt "$until" ] || break
+    case $1 in text | check | enabled) until=$((SECONDS + 15)) ;; esac
+    answer=$(ask "$@") || true
+    while [ "$answer" != "$expected" ] && [[ $answer != dialog_driver:* ]] && [ "$SECONDS" -lt "$until" ]; do
         sleep 0.25
+        answer=$(ask "$@") || true
     done
     [ "$answer" = "$expected" ] || fail "$what: '$answer', expected '$expected'"
 }
 
 click() { ask click "$1" "$2" >/dev/null || fail "cannot click $2 in $1"; }
+# fill TITLE ID=TEXT...: types each TEXT into its control.
+fill() {
+    local title=$1 field
+    for field in "${@:2}"; do
+        ask type "$title" "${field%%=*}" "${field#*=}" >/dev/null \
+            || fail "cannot type ${field#*=} into ${field%%=*} in $title"
+    done
+}
 # opened_by TITLE ID: clicks ID in $main and waits for the window TITLE.
 opened_by() { ask click "$main" "$2" >/dev/null && ask wait "$1" >/dev/null || fail "$1 did not open"; }
 # close TITLE [ID]: clicks ID (default 1, OK) and waits until the window is gone.
-# The click is posted; on a loaded machine Wine has been seen to drop one that
-# arrived while the window was still busy, so a window still there is clicked once more.
+# A window still there is clicked once more: on a loaded machine Wine has been
+# seen to drop a posted click that arrived while the window was busy.
 close() {
     local attempt
     for attempt in 1 2; do

@@ -17,7 +17,7 @@
 //   type TITLE ID TEXT    replaces the control's text (WM_SETTEXT), as typing over it does
 //   focus TITLE           the ID of the window's control that has the keyboard focus
 //   msgbox TITLE          the text of the message box titled TITLE; then presses its OK
-//   drop TITLE PATH...    drops the files on the window (WM_DROPFILES)
+//   drop TITLE PATH       drops the file on the window (WM_DROPFILES)
 //   xid TITLE             the X11 window that Wine made for it (for xwd -id)
 //   key EXE               types a key into the console of the running program EXE
 //                         (its file name), waits for it to end and prints its exit code
@@ -32,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -98,7 +99,6 @@ T Poll(F found) {
     }
 }
 
-
 // The text of a message box: its static control with text (the icon's is empty).
 std::wstring MessageText(HWND box) {
     std::wstring text;
@@ -117,21 +117,18 @@ std::wstring MessageText(HWND box) {
 
 // The drop handle a program gets from the shell is a block of its own memory
 // that DragQueryFile reads through GlobalLock. We allocate pages in the target,
-// write a DROPFILES block with the wide file names into them and post its
+// write a DROPFILES block with the wide file name into them and post its
 // address as the handle: GlobalLock returns a fixed (non-handle, aligned)
 // address as it is, in Wine as in Windows. The block starts 64 bytes into the
 // pages, so that DragFinish's GlobalFree, which looks at the heap header in
 // front of it, reads zeros there and only fails. The pages stay behind.
-bool DropFiles(HWND window, const std::vector<std::wstring>& paths) {
-    std::vector<char> block(64 + sizeof(DROPFILES), '\0');
+bool DropFile(HWND window, const std::wstring& path) {
+    // The name and the empty name that ends the list, after the header.
+    std::vector<char> block(64 + sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t), '\0');
     DROPFILES* header = reinterpret_cast<DROPFILES*>(block.data() + 64);
     header->pFiles = sizeof(DROPFILES);
     header->fWide = TRUE;
-    for (const std::wstring& path : paths) {
-        const char* bytes = reinterpret_cast<const char*>(path.c_str());
-        block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
-    }
-    block.insert(block.end(), sizeof(wchar_t), '\0');
+    std::memcpy(header + 1, path.c_str(), path.size() * sizeof(wchar_t));
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
     HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
@@ -161,13 +158,10 @@ bool TypeKey(DWORD pid) {
     if (!::AttachConsole(pid)) return false;
     HANDLE input = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    INPUT_RECORD keys[2]{};
+    INPUT_RECORD keys[2]{};  // the space bar pressed and released
     for (int i = 0; i < 2; ++i) {
         keys[i].EventType = KEY_EVENT;
-        keys[i].Event.KeyEvent.bKeyDown = i == 0;
-        keys[i].Event.KeyEvent.wRepeatCount = 1;
-        keys[i].Event.KeyEvent.wVirtualKeyCode = VK_SPACE;
-        keys[i].Event.KeyEvent.uChar.UnicodeChar = L' ';
+        keys[i].Event.KeyEvent = {i == 0, 1, VK_SPACE, 0, {L' '}, 0};
     }
     DWORD written = 0;
     bool typed = input != INVALID_HANDLE_VALUE && ::WriteConsoleInputW(input, keys, 2, &written) && written == 2;
@@ -220,9 +214,7 @@ int Run(const std::vector<std::wstring>& args) {
         }
         return Print(std::to_wstring(::GetDlgCtrlID(thread.hwndFocus)));
     }
-    if (command == L"drop") {
-        return DropFiles(window, {args.begin() + 2, args.end()}) ? 0 : Fail(L"cannot drop on " + title);
-    }
+    if (command == L"drop" && args.size() == 3) return DropFile(window, args[2]) ? 0 : Fail(L"cannot drop on " + title);
     HWND control = ::GetDlgItem(window, static_cast<int>(std::wcstol(args[2].c_str(), nullptr, 10)));
     if (!control) return Fail(L"no control " + args[2] + L" in " + title);
     if (command == L"type" && args.size() == 4) {
