@@ -103,18 +103,21 @@ fill() {
             || fail "cannot type ${field#*=} into ${field%%=*} in $title"
     done
 }
-# opened_by TITLE ID: clicks ID in $main and waits for the window TITLE.
-opened_by() { ask click "$main" "$2" >/dev/null && ask wait "$1" >/dev/null || fail "$1 did not open"; }
-# close TITLE [ID]: clicks ID (default 1, OK) and waits until the window is gone.
-# A window still there is clicked once more: on a loaded machine Wine has been
-# seen to drop a posted click that arrived while the window was busy.
-close() {
-    local attempt
+# click_until WINDOW ID QUESTION...: clicks ID in WINDOW until the driver's answer
+# to QUESTION is yes, twice at most: on a loaded machine Wine has been seen to
+# drop a posted click that arrived while the window was busy.
+click_until() {
+    local window=$1 id=$2 attempt
+    shift 2
     for attempt in 1 2; do
-        ask click "$1" "${2:-1}" >/dev/null && ask gone "$1" >/dev/null && return 0
+        ask click "$window" "$id" >/dev/null && ask "$@" >/dev/null && return 0
     done
-    fail "$1 did not close"
+    return 1
 }
+# opened_by TITLE ID: clicks ID in $main and waits for the window TITLE.
+opened_by() { click_until "$main" "$2" wait "$1" || fail "$1 did not open"; }
+# close TITLE [ID]: clicks ID (default 1, OK) and waits until the window is gone.
+close() { click_until "$1" "${2:-1}" gone "$1" || fail "$1 did not close"; }
 
 # screenshot TITLE FILE: the window as $work/FILE (when xwd and convert are here).
 screenshot() {
