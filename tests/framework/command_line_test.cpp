@@ -10,38 +10,26 @@
 namespace {
 
 TEST(QuoteArgument, EscapesQuotesAndTheBackslashesBeforeThem) {
-    const struct {
-        std::string argument, quoted;
-    } rows[] = {
-        {"D:\\m\\song.3g2", "\"D:\\m\\song.3g2\""},
-        {"D:\\My Music\\song.3g2", "\"D:\\My Music\\song.3g2\""},
-        {"a\tb", "\"a\tb\""},
-        {"say \"hi\"", "\"say \\\"hi\\\"\""},
+    const std::pair<std::string, std::string> rows[] = {
+        {"D:\\m\\song.3g2", "\"D:\\m\\song.3g2\""}, {"D:\\My Music\\song.3g2", "\"D:\\My Music\\song.3g2\""},
+        {"a\tb", "\"a\tb\""}, {"say \"hi\"", "\"say \\\"hi\\\"\""},
         {"D:\\out\\", "\"D:\\out\\\\\""},                  // a trailing backslash is doubled
         {"a\\\\\"b", "\"a\\\\\\\\\\\"b\""},                 // so are backslashes before a quote
         {"\\\\server\\share", "\"\\\\server\\share\""},  // and no others
-        {"", "\"\""},
-        {"D:\\ソ", "\"D:\\ソ\""},  // the 0x5C of ソ is no backslash: not doubled
-        {"表\"", "\"表\\\"\""},
-        {"ソ\\", "\"ソ\\\\\""},
-        {"D:\\ソ表\\曲.3g2", "\"D:\\ソ表\\曲.3g2\""},
+        {"", "\"\""}, {"D:\\ソ", "\"D:\\ソ\""},  // the 0x5C of ソ is no backslash: not doubled
+        {"表\"", "\"表\\\"\""}, {"ソ\\", "\"ソ\\\\\""}, {"D:\\ソ表\\曲.3g2", "\"D:\\ソ表\\曲.3g2\""},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(framework::QuoteArgument(row.argument), row.quoted) << row.argument;
-    }
+    for (const auto& [argument, quoted] : rows) EXPECT_EQ(framework::QuoteArgument(argument), quoted) << argument;
 }
 
 TEST(RawCommandLine, IsWhatFollowsTheProgramName) {
     const std::pair<const char*, const char*> rows[] = {
-        {"frontend.exe", ""},
-        {"frontend.exe   D:\\a b.3g2", "D:\\a b.3g2"},
+        {"frontend.exe", ""}, {"frontend.exe   D:\\a b.3g2", "D:\\a b.3g2"},
         {"\"C:\\My Tools\\frontend.exe\" \"D:\\a.3g2\"", "\"D:\\a.3g2\""},
-        {"\"C:\\表\\frontend.exe\"\t x", "x"},
-        {"\"C:\\unclosed", ""},
+        {"\"C:\\表\\frontend.exe\"\t x", "x"}, {"\"C:\\unclosed", ""},
     };
-    for (const auto& [commandLine, arguments] : rows) {
+    for (const auto& [commandLine, arguments] : rows)
         EXPECT_STREQ(framework::ArgumentsAfterProgramName(commandLine), arguments) << commandLine;
-    }
 }
 
 }  // namespace

@@ -16,8 +16,7 @@ public:
 
     CEdit m_editName;
     CString m_strName = "ソ表";
-    UINT m_nSeconds = 600;
-    UINT m_nCount = 4294967295u;
+    UINT m_nSeconds = 600, m_nCount = 4294967295u;
     int m_bEnabled = BST_CHECKED;
 
 protected:
@@ -36,12 +35,8 @@ using DataExchange = HeadlessTest;
 
 TEST_F(DataExchange, OkPullsEveryFieldOrStaysUpAtTheFirstFailure) {
     const std::string notAnInteger = "整数を入力してください。";
-    const struct {
-        const char* name;
-        std::string typedName, typedSeconds, typedCount;
-        std::string outcome;  // passed: the seconds and count pulled; failed: the message shown
-        int focus;            // the field that gets the focus on failure
-    } rows[] = {
+    // outcome: passed, the seconds and count pulled; failed, the message shown. focus: the failing field's, or 0.
+    const struct { const char* name; std::string typedName, typedSeconds, typedCount, outcome; int focus; } rows[] = {
         {"all valid, blanks around a number", "abc", "0", " 42 ", "0 42", 0},
         {"eight bytes of double-byte text", "ソ表ソ表", "600", "4294967295", "600 4294967295", 0},
         {"half-width katakana count one byte each", "ﾊﾞｰｼﾞｮﾝ", "1", "7", "1 7", 0},

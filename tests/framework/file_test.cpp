@@ -78,9 +78,8 @@ TEST(ReplaceFileContents, AFullDiskLeavesTheOldFileAndNoOther) {
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(replaced);
     EXPECT_EQ(Read(folder / "description.txt"), "title,old\r\n");
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
         EXPECT_EQ(entry.path().filename(), "description.txt") << "a temporary file is left";
-    }
 }
 
 TEST(ReplaceFileContents, NeverAReadOnlyFile) {

@@ -21,23 +21,16 @@ public:
 
 TestApp theApp;
 
-class PlainDlg : public CDialog {
-public:
-    explicit PlainDlg(UINT templateId, CWnd* parent = nullptr) : CDialog(templateId, parent) {}
-};
-
 using Modal = HeadlessTest;
 
-// The parent given is disabled while a dialog runs over it. (The application's
-// main window as the owner, and the main dialog not its own: tests/frontend,
-// the About box.)
+// (The application's main window as the owner, and the main dialog not its own: tests/frontend, the About box.)
 TEST_F(Modal, TheParentIsDisabledWhileADialogRunsOverIt) {
-    PlainDlg main(kMainTemplate);
+    CDialog main(kMainTemplate);
     std::string enabled;  // the parent's state before, during and after the run
     headless::OnDialog(kAboutTemplate, [&](CDialog&) { enabled += std::to_string(main.IsWindowEnabled()); });
-    RunDialog(main, kMainTemplate, [&](PlainDlg& shown) {
+    RunDialog(main, kMainTemplate, [&](CDialog& shown) {
         enabled += std::to_string(shown.IsWindowEnabled());
-        PlainDlg about(kAboutTemplate, &shown);
+        CDialog about(kAboutTemplate, &shown);
         EXPECT_EQ(about.DoModal(), IDCANCEL);
         enabled += std::to_string(shown.IsWindowEnabled());
     });
@@ -47,7 +40,7 @@ TEST_F(Modal, TheParentIsDisabledWhileADialogRunsOverIt) {
 TEST_F(Modal, TheApplicationGetsTheRawCommandLineAndItsName) {
     headless::SetModulePath("C:\\表\\ソフト.exe");  // the last 0x5C is ソ's: no folder separator
     std::string seen;
-    PlainDlg main(kMainTemplate);
+    CDialog main(kMainTemplate);
     theApp.start = [&](TestApp& app) {
         seen = std::string(app.m_lpCmdLine) + " | " + app.m_pszAppName;
         app.m_pMainWnd = &main;
