@@ -38,7 +38,6 @@ inline std::string readWholeFile(const std::string& path) {
     return bytes;
 }
 
-// What `write` writes to the stream it is given.
 template <class Write>
 std::string writtenText(Write write) {
     char* text = nullptr;

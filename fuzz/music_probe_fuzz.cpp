@@ -19,8 +19,7 @@ bool Same(const MusicInfo& a, const MusicInfo& b) {
 
 void CheckMusicProbe(const std::vector<uint8_t>& bytes) {
     framework::MemoryFile file(bytes), again(bytes);
-    const MusicProbe first = ProbeMusicFile(file);
-    const MusicProbe second = ProbeMusicFile(again);
+    const MusicProbe first = ProbeMusicFile(file), second = ProbeMusicFile(again);
     if (first.mayBeDamaged != second.mayBeDamaged || !Same(first.info, second.info)) std::abort();
     // Without a movie box nothing below it was read.
     if (first.mayBeDamaged && !Same(first.info, MusicInfo{})) std::abort();

@@ -15,13 +15,11 @@ bool InRange(UINT value, UINT low, UINT high) { return value >= low && value <= 
 bool Accepted(const CDescriptionDlg& form) { return InRange(form.m_nTrack, 1, 99) && InRange(form.m_nTrackTotal, 1, 99); }
 
 bool Accepted(const CConfigDlg& form) {
-    for (int slot = 0; slot < kClipCount; ++slot) {
-        if (!InRange(form.m_nClipStartSec[slot], 0, 600) || !InRange(form.m_nClipEndSec[slot], 0, 600) ||
-            !InRange(form.m_nClipStartMs[slot], 0, 999) || !InRange(form.m_nClipEndMs[slot], 0, 999)) {
-            return false;
-        }
-    }
-    return true;
+    bool accepted = true;
+    for (int slot = 0; slot < kClipCount; ++slot)
+        accepted = accepted && InRange(form.m_nClipStartSec[slot], 0, 600) && InRange(form.m_nClipEndSec[slot], 0, 600) &&
+                   InRange(form.m_nClipStartMs[slot], 0, 999) && InRange(form.m_nClipEndMs[slot], 0, 999);
+    return accepted;
 }
 
 }  // namespace
