@@ -31,7 +31,6 @@ TEST_F(Choosers, ADropIsSortedByItsExtensionAndSize) {
     }
 }
 
-// What a file dialog was asked for, in one line.
 std::string Described(const headless::ShownFileDialog& shown) {
     const framework::FileDialogRequest& request = shown.request;
     std::string text = std::string(shown.save ? "save " : "open ") + request.title + " |";

@@ -15,7 +15,6 @@ std::string DescriptionValues(const CDescriptionDlg& form) {
            std::to_string(form.m_nTrack) + "/" + std::to_string(form.m_nTrackTotal);
 }
 
-// The clip flags, names and free clip a session holds.
 std::string Clips(const FrontendSession& session) {
     std::string clips;
     for (int slot = 0; slot < kClipCount; ++slot) clips += (session.clipEnabled[slot] ? "+" : "-") + session.clipName[slot] + " ";
@@ -46,7 +45,6 @@ protected:
 };
 
 TEST_F(Forms, DescriptionIsReadLineByLine) {
-    // values: title|artist|album|author|publisher|track/total
     struct Case { const char* what; std::string text; const char* values; };
     const Case cases[] = {
         {"as the form writes it",
@@ -124,13 +122,12 @@ TEST_F(Forms, RefusalsNameTheRuleAndTakeTheFocus) {
         Fresh();
         int focus = 0;
         bool stayedOpen = false;
-        const auto play = [&](CDialog& form) {
+        Edit(c.form, [&](CDialog& form) {
             headless::TypeText(form, c.field, c.typed);
             Confirm(form);
             focus = headless::FocusedControl(form);
             stayedOpen = form.IsWindowEnabled();
-        };
-        Edit(c.form, play);
+        });
         EXPECT_EQ(Messages(), std::vector<std::string>{"frontend | " + c.message});
         EXPECT_EQ(focus, c.field);
         EXPECT_TRUE(stayedOpen);
@@ -157,11 +154,9 @@ TEST_F(Forms, ConfigIsReadAsThePackerReadsItAndWrittenToTheLastEnabledSlot) {
         form.ReadConfig(c.text);
         std::string values(form.m_strLinkUrl);
         for (int slot = 0; slot < kClipCount; ++slot) {
-            values += !form.m_bClipEnabled[slot] ? " -"
-                                                 : " " + std::to_string(form.m_nClipStartSec[slot]) + "." +
-                                                       std::to_string(form.m_nClipStartMs[slot]) + "," +
-                                                       std::to_string(form.m_nClipEndSec[slot]) + "." +
-                                                       std::to_string(form.m_nClipEndMs[slot]);
+            const auto at = [slot](const auto& numbers) { return std::to_string(numbers[slot]); };
+            values += !form.m_bClipEnabled[slot] ? " -" : " " + at(form.m_nClipStartSec) + "." + at(form.m_nClipStartMs) + "," +
+                                                           at(form.m_nClipEndSec) + "." + at(form.m_nClipEndMs);
         }
         EXPECT_EQ(values, c.values) << c.what;
         EXPECT_EQ(form.ConfigText(), c.written.empty() ? c.text : c.written) << c.what;

@@ -26,9 +26,7 @@ using testkit::Bytes;
 // A track of our builder at 48000 Hz declaring `avgBitrate`: one sample of 1024
 // in the movie box, then one fragment per entry (its runs' sample counts).
 inline Bytes Track(uint32_t avgBitrate, const std::vector<std::vector<uint32_t>>& fragments = {}) {
-    testkit::TrackLayout layout;
-    layout.moovSamples = 1;
-    layout.fragments = fragments;
+    const testkit::TrackLayout layout = testkit::layoutOf(1, fragments);
     Bytes track = testkit::buildTrack(testkit::fakeFrames(48000, testkit::samplesUsed(layout)), layout);
     const Bytes declared = {0, 1, 0xF4, 0, 0, 0, 0x7D, 0};  // the builder's maximum and average: 128000, 32000
     const auto at = std::search(track.begin(), track.end(), declared.begin(), declared.end());
@@ -90,7 +88,6 @@ protected:
         EXPECT_TRUE(played) << "dialog " << dialog << " never came up";
     }
 
-    // Clicks コマンド表示 and reads the viewer.
     static std::string ShownCommand(CFrontendDlg& dlg) {
         std::string shown;
         WhileUp(IDD_COMMAND_DIALOG, [&](CDialog& viewer) { shown = Text(viewer, IDC_COMMAND); },

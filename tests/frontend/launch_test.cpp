@@ -14,12 +14,6 @@ namespace {
 
 using Launch = FrontendTest;
 
-std::string Joined(const std::vector<std::string>& args) {
-    std::string line;
-    for (const std::string& arg : args) line += arg + " ";
-    return line;
-}
-
 TEST_F(Launch, TheCommandLineCarriesTheSessionAndTheInputs) {
     const PackageInputs song{"D:\\m\\ソング.3g2", "D:\\m\\ソング.kmf", false, false};
     const std::string start = "\"C:\\T\\tessaryn.exe\" \"D:\\m\\ソング.3g2\" -o:\"D:\\m\\ソング.kmf\" -mode:";
@@ -45,7 +39,9 @@ TEST_F(Launch, TheCommandLineCarriesTheSessionAndTheInputs) {
         FrontendSession session;
         session.packer.path = "C:\\T\\tessaryn.exe";
         row.set(session);
-        EXPECT_EQ(Joined(BuildCommandArgs(session, row.inputs)), row.command) << row.what;
+        std::string command;
+        for (const std::string& arg : BuildCommandArgs(session, row.inputs)) command += arg + " ";
+        EXPECT_EQ(command, row.command) << row.what;
     }
 }
 

@@ -16,8 +16,7 @@ TEST_F(StartUp, TakesTheRawCommandLineWholeAsTheSong) {
     const Row rows[] = {
         {"\"{S}/My Music/song.3g2\"", "{S}/My Music/song.3g2", "{S}/My Music/song.kmf"},
         {"{S}/My Music/song.3g2", "{S}/My Music/song.3g2", "{S}/My Music/song.kmf"},
-        {"", "", ""},
-        {"\"", "", ""},
+        {"", "", ""}, {"\"", "", ""},
         // Only the first and last characters go; no file has that name, so the survey empties it.
         {"\"{S}/a.3g2\" \"{S}/b.3g2\"", "", "{S}/a.3g2\" \"{S}/b.kmf"},
         {"{S}/" + std::string(1600, 'a') + ".3g2", "", ""},  // longer than a path may be
@@ -64,7 +63,6 @@ TEST_F(StartUp, TheWindowMenuAndTheIcon) {
 
 using Survey = FrontendTest;
 
-// The statuses of config.txt, the jacket, description.txt and the wallpaper, and the expected size.
 std::string Statuses(const SurveyResult& found) {
     return found.configStatus + "|" + found.jacketStatus + "|" + found.descriptionStatus + "|" + found.wallpaperStatus +
            "|" + found.expectedSize;

@@ -65,9 +65,8 @@ TEST_F(TextEditor, StartsVisualThenEditorThenXdgOpenWithThePathAsOneArgument) {
         c.editor ? setenv("EDITOR", c.editor, 1) : unsetenv("EDITOR");
         EXPECT_TRUE(framework::StartTextEditor("\"" + file + "\""));
         const std::string ran = bin + "/" + c.ran + ".ran";
-        for (int wait = 0; wait < 2000 && !testkit::exists(ran); ++wait) {
+        for (int wait = 0; wait < 2000 && !testkit::exists(ran); ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
         EXPECT_EQ(TextOf(ran), c.arguments);
     }
     setenv("PATH", path.c_str(), 1);

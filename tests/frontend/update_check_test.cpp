@@ -36,8 +36,6 @@ std::string described(const UpdateCheckResult& r) {
     return std::to_string(static_cast<long>(r.error)) + ": " + std::to_string(r.newestPacker) + "," + std::to_string(r.newestFrontend);
 }
 
-// ---- Request and reply rules, on bytes ----
-
 TEST(UpdateServerSetting, HostAndPortAndTheRequestToThem) {
     const std::string longest(255, 'a');
     const std::vector<std::pair<std::string, std::string>> rows = {  // the setting, "host:port" taken or "" refused
@@ -91,8 +89,6 @@ TEST(UpdateReply, ParsedFromBytes) {
     }
 }
 
-// ---- Against peers that misbehave ----
-
 // A socket listening on a loopback port of the system's choosing, written to
 // `port` (0 on failure). Its accept gives up after 5 s.
 int listenOnLoopback(uint16_t& port) {
@@ -115,7 +111,6 @@ enum class Then { Close, Wait, NoListener };
 // A peer that takes one connection on `listener` and closes the listener, reads
 // the request, sends `parts` (a pause between them), then closes at once or waits
 // for the frontend to. Gives the request it read.
-
 std::string serveOnce(int listener, const std::vector<std::string>& parts, Then then) {
     std::string request;
     const int peer = accept(listener, nullptr, nullptr);
@@ -130,8 +125,7 @@ std::string serveOnce(int listener, const std::vector<std::string>& parts, Then 
         if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         send(peer, parts[i].data(), parts[i].size(), MSG_NOSIGNAL);
     }
-    while (then == Then::Wait && recv(peer, buffer, sizeof buffer, 0) > 0) {
-    }
+    while (then == Then::Wait && recv(peer, buffer, sizeof buffer, 0) > 0) continue;
     close(peer);
     return request;
 }
@@ -152,11 +146,8 @@ TEST(UpdateCheck, HostilePeers) {
         const int listener = listenOnLoopback(port);
         ASSERT_NE(port, 0) << row.what;
         std::future<std::string> request;
-        if (row.then == Then::NoListener) {
-            close(listener);
-        } else {
-            request = std::async(std::launch::async, serveOnce, listener, row.parts, row.then);
-        }
+        if (row.then == Then::NoListener) close(listener);
+        else request = std::async(std::launch::async, serveOnce, listener, row.parts, row.then);
         const std::string authority = "127.0.0.1:" + std::to_string(port);
         EXPECT_EQ(described(CheckForUpdate(authority, 1, 2, row.timeout)), row.result) << row.what;
         const std::string expected = row.then == Then::NoListener ? "" : requestTo(authority, "00000001; Frontend 00000002");

@@ -22,7 +22,6 @@ TEST(ConfigClips, LinesFourToSixOfTheFirst4096Bytes) {
     EXPECT_EQ(ProbeConfigClips(missing), std::nullopt);
 }
 
-// A packer image of `size` bytes with `banner` written at `at`.
 Bytes PackerImage(std::size_t size, std::size_t at, const std::string& banner) {
     Bytes image(size, 'x');
     std::copy(banner.begin(), banner.end(), image.begin() + std::ptrdiff_t(at));
