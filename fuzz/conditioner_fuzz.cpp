@@ -1,11 +1,8 @@
-// Feeds arbitrary tracks to the conditioner. The first two bytes choose the mode
-// and the clips; the rest is the track. A refused track leaves nothing written;
-// an accepted one is exactly as long as the change says, and the inspector's
-// track check finds it begins with the fixed prefix and is made of whole boxes
-// (fewer bytes than a header may trail them, before the new index), finds
-// every clip slot and index entry the conditioner wrote naming a sample that
-// is there (an entry at the time its run starts), and every sidx kept naming
-// whole boxes.
+// Feeds arbitrary tracks to the conditioner. The first two bytes choose the mode and the clips; the rest is the track. A
+// refused track leaves nothing written; an accepted one is exactly as long as the change says, and the inspector's track
+// check finds it begins with the fixed prefix and is made of whole boxes (fewer bytes than a header may trail them,
+// before the new index), finds every clip slot and index entry the conditioner wrote naming a sample that is there (an
+// entry at the time its run starts), and every sidx kept naming whole boxes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,17 +12,8 @@
 
 #include "fuzz/fuzz_scratch.h"
 #include "packer/conditioner/conditioner.h"
-#include "packer/inspect/track_check.h"
 
 namespace {
-
-PackerOptions OptionsOf(uint8_t mode, uint8_t clips) {
-    PackerOptions options;
-    options.modeFlags = mode & 0x0F;
-    options.camouflageBitrate = kDefaultCamouflageBitrate;
-    options.freeToUse = (clips >> 7) & 1;
-    return options;
-}
 
 ClipRanges ClipsOf(uint8_t clips) {
     ClipRanges ranges{};
@@ -39,21 +27,9 @@ ClipRanges ClipsOf(uint8_t clips) {
     return ranges;
 }
 
-// The track check's last line: "ok", or the first problem it met.
-std::string Verdict(const std::string& track) {
-    std::string lines = fuzz::writtenText([&track](FILE* out) {
-        CheckReport report(out);
-        CheckMusicTrack(std::vector<uint8_t>(track.begin(), track.end()), report);
-        report.Finish();
-    });
-    lines.pop_back();
-    return lines.substr(lines.rfind('\n') + 1);
-}
-
-// Problems of what the conditioner writes itself, as opposed to tables it
-// copies from the input: the boxes and the prefix, chunk offsets, the index it
-// appends (an input's own is dropped), and the ioed box unless the input
-// brought its own, which is kept with whatever its slots say.
+// Problems of what the conditioner writes itself, as opposed to tables it copies from the input: the boxes
+// and the prefix, chunk offsets, the index it appends (an input's own is dropped), and the ioed box unless
+// the input brought its own, which is kept with whatever its slots say.
 bool IsTheConditionersFault(const std::string& verdict, const std::string& input) {
     const bool ownIoed = input.find("uuidioed") != std::string::npos;
     for (const char* fault : {"track: the box at ", "track: byte ", "track: chunk ", "track: the mfr", "track: the tfra ",
@@ -71,12 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string inputPath = fuzz::writeScratchFile("in.3g2", data + 2, size - 2);
     const std::string outputPath = fuzz::scratchFolder() + "/out.trk";
 
+    PackerOptions options;
+    options.modeFlags = data[0] & 0x0F;
+    options.camouflageBitrate = kDefaultCamouflageBitrate;
+    options.freeToUse = (data[1] >> 7) & 1;
     InputFile input;
     OutputFile output;
     if (!input.Open(inputPath) || !output.Create(outputPath)) std::abort();
     std::unique_ptr<uint8_t[]> workBuffer(new uint8_t[kWorkBufferSize]);
-    const TrackReport result = ConditionMusicTrack(OptionsOf(data[0], data[1]), ClipsOf(data[1]), input, output, 0,
-                                                   workBuffer.get());
+    const TrackReport result = ConditionMusicTrack(options, ClipsOf(data[1]), input, output, 0, workBuffer.get());
     if (!output.Close() || input.Failed() || result.outcome == TrackOutcome::Unreadable) std::abort();
 
     const std::string track = fuzz::readWholeFile(outputPath);
@@ -86,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (static_cast<int64_t>(track.size()) != static_cast<int64_t>(size - 2) + result.change) std::abort();
     if (track.size() < 12 || std::memcmp(track.data() + 4, "ftypkddi", 8) != 0) std::abort();  // else it is not checked
-    if (IsTheConditionersFault(Verdict(track), std::string(reinterpret_cast<const char*>(data + 2), size - 2))) std::abort();
+    const std::string verdict = fuzz::trackVerdict({track.begin(), track.end()});
+    if (IsTheConditionersFault(verdict, std::string(reinterpret_cast<const char*>(data + 2), size - 2))) std::abort();
     return 0;
 }

@@ -1,5 +1,5 @@
 // A scratch folder for fuzz targets that must hand their bytes over as files,
-// and the text a report writes, caught in memory.
+// the text a report writes, caught in memory, and the track check's verdict.
 #pragma once
 
 #include <stdio.h>
@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <vector>
+
+#include "packer/inspect/track_check.h"
 
 namespace fuzz {
 
@@ -49,6 +52,17 @@ std::string writtenText(Write write) {
     std::string written(text, length);
     std::free(text);
     return written;
+}
+
+// The track check's last line: "ok", or the first problem it met.
+inline std::string trackVerdict(const std::vector<uint8_t>& track) {
+    std::string lines = writtenText([&track](FILE* out) {
+        CheckReport report(out);
+        CheckMusicTrack(track, report);
+        report.Finish();
+    });
+    lines.pop_back();
+    return lines.substr(lines.rfind('\n') + 1);
 }
 
 }  // namespace fuzz

@@ -1,8 +1,4 @@
-// The conditioner on tracks of our own making, called as the driver calls it
-// with the run's options and clips: one-second chunks and runs, the movie boxes
-// left as they are, clip slots, the fragment index, the top-level box stream
-// and the declared bitrates. Where it says so, the inspector's track check
-// judges the written track too.
+// The conditioner as the driver calls it, on tracks of our own making; where a test says so, the inspector judges the track too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +8,6 @@
 #include "fuzz/fuzz_scratch.h"
 #include "packer/conditioner/conditioner.h"
 #include "packer/conditioner/pieces.h"
-#include "packer/inspect/track_check.h"
 #include "tests/tools/testkit.h"
 
 namespace {
@@ -25,7 +20,6 @@ const std::string kStbl = "moov/trak/mdia/minf/stbl/";
 struct Clip { int number; const char* name; uint32_t startMs, lengthMs; };
 struct Conditioned { TrackReport report; Bytes track; };
 
-// The conditioner over real files, as the driver calls it.
 Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const std::vector<Clip>& clips = {}, bool free = false) {
     PackerOptions options;
     options.modeFlags = mode, options.camouflageBitrate = kDefaultCamouflageBitrate, options.freeToUse = free;
@@ -48,17 +42,6 @@ Conditioned condition(const Bytes& input, uint32_t mode = IOED | REFRAG, const s
     const int64_t grown = static_cast<int64_t>(result.track.size()) - static_cast<int64_t>(input.size());
     EXPECT_TRUE(result.report.outcome != TrackOutcome::Conditioned || grown == result.report.change);
     return result;
-}
-
-// The inspector's last word on a written track: "ok" or its first problem.
-std::string verdict(const Bytes& track) {
-    std::string lines = fuzz::writtenText([&track](FILE* out) {
-        CheckReport report(out);
-        CheckMusicTrack(track, report);
-        report.Finish();
-    });
-    lines.pop_back();
-    return lines.substr(lines.rfind('\n') + 1);
 }
 
 struct Track { AacStream stream; Bytes bytes; };
@@ -235,7 +218,7 @@ TEST(Conditioner, ClipsTakeTheIoedSlotsOfThePiecesTheyStartIn) {
         for (const TrackEvent& event : out.report.events)
             if (const auto* clip = std::get_if<ClipOutOfReach>(&event)) outOfReach.push_back(*clip);
         EXPECT_EQ(outOfReach, c.outOfReach);
-        EXPECT_EQ(verdict(out.track), "ok");
+        EXPECT_EQ(fuzz::trackVerdict(out.track), "ok");
     }
 }
 
@@ -271,7 +254,7 @@ TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
         EXPECT_TRUE(Bytes(written.end() - 16 - entry, written.end() - 16) == Bytes(ends.end() - 16 - entry, ends.end() - 16));
         EXPECT_EQ(words(written, "mfra/mfro", 8), (std::vector<uint32_t>{0, static_cast<uint32_t>(written.size())}));
         EXPECT_EQ(sampleMismatch(out.track, stream.frames), "");
-        EXPECT_EQ(verdict(out.track), "ok");
+        EXPECT_EQ(fuzz::trackVerdict(out.track), "ok");
     }
     // Times beyond 32 bits (a 10 MHz clock past seven minutes) take the index's version 1, its times 64 bits.
     TrackLayout tenMegahertz = layoutOf(0, {{9300}});
@@ -281,7 +264,7 @@ TEST(Conditioner, RecutRunsOfASecondAreIndexed) {
     EXPECT_EQ(wide.track.at(findBox(wide.track, "mfra/tfra").at + 8), 1);
     EXPECT_EQ(times.size(), 432u);
     EXPECT_GT(times.back(), UINT32_MAX);  // the last, at second 431, is past 2^32 tenths of a microsecond
-    EXPECT_EQ(verdict(wide.track), "ok");
+    EXPECT_EQ(fuzz::trackVerdict(wide.track), "ok");
 }
 
 // Takes `cut` bytes out of a track's first fragment at `from` and puts `put` there: its moof and traf change
@@ -378,7 +361,7 @@ TEST(Conditioner, FragmentsOfEveryLayoutAreRecutInTheHandsetsLayout) {
         EXPECT_EQ(indexTimes(out.track), c.times);
         EXPECT_EQ(out.report.keptFragments, c.kept);
         EXPECT_EQ(sampleMismatch(out.track, input.stream.frames), "");
-        EXPECT_EQ(verdict(out.track), "ok");
+        EXPECT_EQ(fuzz::trackVerdict(out.track), "ok");
         for (Box tfhd : c.kept.empty() ? boxes(out.track, "moof/traf/tfhd") : std::vector<Box>{})  // a base data offset of 0
             EXPECT_TRUE((u32(out.track, tfhd.at + 8) & 0x020001) == 1 && u32(out.track, tfhd.at + 16) == 0 && u32(out.track, tfhd.at + 20) == 0);
         if (c.layout.style.segmentIndex) {  // each reference: a moof and its mdat as written

@@ -1,11 +1,6 @@
-// Tracks × modes, end to end: tracks muxed by ffmpeg itself (3g2, +faststart,
-// fragmented mp4 in each of its layouts — CMAF, DASH, Smooth Streaming — m4a),
-// mono and stereo, 8000 to 48000 Hz, are packed by the real packer. GNU tar
-// extracts the music member; ffmpeg and GStreamer must decode it to the same PCM
-// as the input, ffmpeg read the same packets from it, and every index entry give
-// the decode time ffprobe gives the run's first sample; GStreamer must seek in it
-// as in the input; --inspect must find it sound; and its chunks, runs and index
-// must be those of the table.
+// Tracks × modes, end to end: tracks muxed by ffmpeg itself (3g2, +faststart, fragmented mp4 in each
+// of its layouts — CMAF, DASH, Smooth Streaming — m4a), mono and stereo, 8000 to 48000 Hz, are packed
+// by the real packer and the music member judged by real peers: GNU tar, ffmpeg, ffprobe, GStreamer.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -53,28 +48,20 @@ std::string heldIn(const Bytes& track) {
     return held;
 }
 
-// The decode time ffprobe gives each audio packet, counted from the first.
-std::vector<int64_t> decodeTimes(const std::string& path) {
+// The index's entries, one per run in order, give the decode times ffprobe gives the runs' first samples.
+void expectIndexTimes(const Bytes& track, const std::string& path) {
+    const std::vector<uint64_t> indexed = indexTimes(track);
+    if (indexed.empty()) return;
     const Ran probed = run(Run({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "packet=dts", "-of", "csv=p=0", path}));
     std::vector<int64_t> times;
     std::istringstream lines(probed.out);
     for (std::string line; std::getline(lines, line);) times.push_back(std::stoll(line));
-    const int64_t first = times.empty() ? 0 : times[0];
-    for (int64_t& time : times) time -= first;
-    return times;
-}
-
-// The index's entries, one per run in order, give the decode times of the runs' first samples.
-void expectIndexTimes(const Bytes& track, const std::string& path) {
-    const std::vector<uint64_t> indexed = indexTimes(track);
-    if (indexed.empty()) return;
-    const std::vector<int64_t> times = decodeTimes(path);
     std::vector<uint64_t> runStarts;
     std::size_t sample = 0;
     for (uint32_t count : chunkCounts(track)) sample += count;
     for (const std::vector<uint32_t>& runs : runCounts(track)) {
         for (uint32_t count : runs) {
-            if (sample < times.size()) runStarts.push_back(static_cast<uint64_t>(times[sample]));
+            if (sample < times.size()) runStarts.push_back(static_cast<uint64_t>(times[sample] - times[0]));
             sample += count;
         }
     }
@@ -96,19 +83,25 @@ GstreamerView gstreamerView(const std::string& path, double seconds) {
     return view;
 }
 
-// Packs the input in one mode and judges the music member.
+// Packs `input` as song.3g2 in `folder`: --inspect must find song.kmf sound, and GNU tar extracts its music.3g2.
+Ran packSong(const TempFolder& folder, const Bytes& input, std::vector<std::string> options) {
+    writeFile(folder / "song.3g2", input);
+    options.insert(options.begin(), {"timeout", "60", TESSARYN_EXE, "song.3g2"});
+    const Ran packed = run(Run(options, folder.path()));
+    EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "song.kmf"), "0 ok");
+    const Ran extracted = run(Run({"tar", "-xf", folder / "song.kmf", "-C", folder.path(), "music.3g2"}));
+    EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
+    return packed;
+}
+
+// Packs the input in one mode: ffmpeg and GStreamer must decode the music member to the input's PCM, ffmpeg
+// read the same packets, GStreamer seek in it as in the input, and its chunks, runs and index be the table's.
 void packAndJudge(const std::string& input, uint32_t mode, const std::string& expected, uint32_t rate, double seconds) {
     SCOPED_TRACE("mode " + std::to_string(mode));
     TempFolder folder;
-    writeFile(folder / "song.3g2", readFile(input));
     writeFile(folder / "config.txt", "KDDIMU01\r\n\r\nwallpaper.jpg,\r\n" + std::string(kClipLine) + "\r\n");
-    Run packer({"timeout", "60", TESSARYN_EXE, "song.3g2", "-o:song.kmf", "-mode:" + std::to_string(mode | 16), "-chku1:Clip"});
-    packer.folder = folder.path();
-    Ran packed = run(packer);
+    const Ran packed = packSong(folder, readFile(input), {"-o:song.kmf", "-mode:" + std::to_string(mode | 16), "-chku1:Clip"});
     ASSERT_EQ(packed.exitCode, 0) << packed.out;
-    EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "song.kmf"), "0 ok");
-    Ran extracted = run(Run({"tar", "-xf", folder / "song.kmf", "-C", folder.path(), "music.3g2"}));
-    ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
     const std::string music = folder / "music.3g2";
 
     std::string inError, outError;
@@ -178,16 +171,15 @@ INSTANTIATE_TEST_SUITE_P(
 // same PCM and whose lyrics give the same cues, --inspect finds it sound, and the packer says what it kept.
 TEST(Songs, WithLyricsOrUnusableTablesLoseNothing) {
     const std::string kept = "music chunks kept as they are: ", lyrics = TESSARYN_MEDIA_CACHE "/lyrics.srt";
+    const std::string apart = kept + "other data lies between the samples";
     const std::vector<std::string> faststart = {"-map", "0:a", "-movflags", "+faststart", "-f", "3g2"};
     const struct { const char* name; std::vector<std::string> mux; void (*edit)(Bytes&); std::string notice; } cases[] = {
-        {"lyrics-after", {"-map", "0:a", "-map", "1:s", "-c:s", "mov_text", "-f", "3g2"}, nullptr,
-         kept + "other data lies between the samples"},
+        {"lyrics-after", {"-map", "0:a", "-map", "1:s", "-c:s", "mov_text", "-f", "3g2"}, nullptr, apart},
         {"lyrics-after-faststart", {"-map", "0:a", "-map", "1:s", "-c:s", "mov_text", "-movflags", "+faststart", "-f", "3g2"},
-         nullptr, kept + "other data lies between the samples"},
-        {"lyrics-first", {"-map", "1:s", "-map", "0:a", "-c:s", "mov_text", "-f", "3g2"}, nullptr,
-         kept + "other data lies between the samples"},
+         nullptr, apart},
+        {"lyrics-first", {"-map", "1:s", "-map", "0:a", "-c:s", "mov_text", "-f", "3g2"}, nullptr, apart},
         {"lyrics-first-faststart", {"-map", "1:s", "-map", "0:a", "-c:s", "mov_text", "-movflags", "+faststart", "-f", "3g2"},
-         nullptr, kept + "other data lies between the samples"},
+         nullptr, apart},
         {"stts-one-sample-too-many", faststart,
          [](Bytes& b) { putU32(b, findBox(b, kStbl + "stts").at + 16, u32(b, findBox(b, kStbl + "stts").at + 16) + 1); },
          kept + "the sample tables can't be rebuilt"},
@@ -200,13 +192,8 @@ TEST(Songs, WithLyricsOrUnusableTablesLoseNothing) {
         TempFolder folder;
         Bytes input = readFile(ffmpegTone(22050, 1, 4, c.mux, TESSARYN_MEDIA_CACHE, {"-i", lyrics}));
         if (c.edit) c.edit(input);
-        writeFile(folder / "song.3g2", input);
-        testkit::Run packer({"timeout", "60", TESSARYN_EXE, "song.3g2", "-mode:27"});
-        packer.folder = folder.path();
-        const Ran packed = run(packer);
+        const Ran packed = packSong(folder, input, {"-mode:27"});
         EXPECT_NE(packed.out.find(" notice: " + c.notice + "\n"), std::string::npos) << packed.out;
-        EXPECT_EQ(packerVerdict(TESSARYN_EXE, folder / "song.kmf"), "0 ok");
-        ASSERT_EQ(run(testkit::Run({"tar", "-xf", folder / "song.kmf", "-C", folder.path(), "music.3g2"})).exitCode, 0);
         const std::string music = folder / "music.3g2";
         std::string inError, outError;
         EXPECT_TRUE(decodeToPcm(music, outError) == decodeToPcm(folder / "song.3g2", inError)) << outError;

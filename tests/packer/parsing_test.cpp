@@ -1,6 +1,4 @@
-// Everything the packer reads as text, as tables of cases: the options and
-// clip names, tessaryn.ini beside the program and its lines, config.txt's clip
-// lines and SOURCE_DATE_EPOCH.
+// Everything the packer reads as text (options, tessaryn.ini, config.txt's clip lines, SOURCE_DATE_EPOCH), as tables of cases.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -23,8 +21,7 @@ using testkit::TempFolder;
 
 std::string repeat(int count, const std::string& text) { return count > 0 ? text + repeat(count - 1, text) : ""; }
 
-// What the command line gave: mode, paths, -chkufr, the three clips and the
-// clips whose names were kept as given.
+// What the command line gave: mode, paths, -chkufr, the three clips and the clips whose names were kept as given.
 std::string optionsOf(std::vector<std::string> arguments) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());

@@ -1,7 +1,5 @@
-// The packer run as a user runs it, in temporary folders: its report line by
-// line, its exit status and every byte of its package, which our reader and
-// GNU tar both read back; the golden package of the example folder; and runs
-// inside this process, where the allocator can fail and runs follow each other.
+// The packer run as a user runs it, in temporary folders, its package read back by our reader and GNU
+// tar; and runs inside this process, where the allocator can fail and runs follow each other.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -27,9 +25,9 @@ const char kEpoch[] = "1700000000";  // 2023-11-14 22:13:20 UTC
 
 Ran pack(const std::string& folder, const std::vector<std::string>& arguments, Run::Input input = Run::Input::DevNull,
          const std::string& text = "", long fileSizeLimit = -1) {
-    Run packer({"timeout", input == Run::Input::SilentPipe ? "10" : "60", TESSARYN_EXE});  // a hang fails, never stalls
+    Run packer({"timeout", input == Run::Input::SilentPipe ? "10" : "60", TESSARYN_EXE}, folder);  // a hang fails, never stalls
     packer.argv.insert(packer.argv.end(), arguments.begin(), arguments.end());
-    packer.folder = folder, packer.input = input, packer.text = text, packer.fileSizeLimit = fileSizeLimit;
+    packer.input = input, packer.text = text, packer.fileSizeLimit = fileSizeLimit;
     packer.env = {{"SOURCE_DATE_EPOCH", kEpoch}, {"TZ", "UTC"}};
     return run(packer);
 }
@@ -50,9 +48,8 @@ std::set<std::string> filesIn(const std::string& folder) {
     return files;
 }
 
-// GNU tar lists every member with mode 0100666, owner root and its time
-// (index.txt's fixed one) and extracts it without a complaint; the packer's
-// own check finds the package sound.
+// GNU tar lists every member with mode 0100666, owner root and its time (index.txt's fixed one) and extracts
+// it without a complaint; the packer's own check finds the package sound.
 std::vector<Member> readBack(const std::string& package, const std::string& scratch) {
     EXPECT_EQ(packerVerdict(TESSARYN_EXE, package), "0 ok");
     std::string problems;
@@ -252,8 +249,7 @@ TEST(PackerRun, TessarynIniBesideTheProgramComesAfterTheOptions) {
         std::filesystem::permissions(folder / "bin/tessaryn", std::filesystem::perms::owner_all);
         writeFile(folder / (c.besideProgram ? "bin/tessaryn.ini" : "tessaryn.ini"), c.ini);
         writeFile(folder / "song.3g2", buildTrack(fakeFrames(22050, 30), layoutOf(30)));
-        testkit::Run packer({c.besideProgram ? folder / "bin/tessaryn" : "tessaryn", "song.3g2", c.mode});
-        packer.folder = folder.path();
+        testkit::Run packer({c.besideProgram ? folder / "bin/tessaryn" : "tessaryn", "song.3g2", c.mode}, folder.path());
         packer.env = {{"PATH", folder / "bin:" + std::string(std::getenv("PATH"))}};
         Ran ran = run(packer);
         EXPECT_EQ(ran.out.substr(0, ran.out.find(" output:")), kBanner + (c.notice ? " notice: tessaryn.ini was read\n" : ""));

@@ -1,6 +1,5 @@
-// Our own view of a track's boxes and samples, written apart from the packer so
-// that it can judge it (only the bounded walk over a box's children is the one
-// both programs use), and GNU tar's reading of a package.
+// Our own view of a track's boxes and samples, written apart from the packer so that it can judge it (only
+// the bounded walk over a box's children is the one both programs use), and GNU tar's reading of a package.
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
@@ -11,14 +10,6 @@
 namespace testkit {
 namespace {
 
-std::vector<Box> children(const Bytes& bytes, Box parent, std::size_t header) {
-    std::vector<Box> found;
-    box::ChildWalk walk(bytes.data(), box::Span{static_cast<uint32_t>(parent.at), static_cast<uint32_t>(parent.size)},
-                        static_cast<uint32_t>(header));
-    while (walk.Next()) found.push_back(Box{walk.Current().offset, walk.Current().size});
-    return found;
-}
-
 // A box of the audio track's sample table: the first track whose handler is soun.
 Box audioTable(const Bytes& track, const std::string& type) {
     for (Box trak : boxes(track, "moov/trak")) {
@@ -27,22 +18,6 @@ Box audioTable(const Bytes& track, const std::string& type) {
     }
     return Box{};
 }
-
-}  // namespace
-
-// Each chunk takes the samples of the last stsc entry that starts at or before it.
-std::vector<uint32_t> chunkCounts(const Bytes& track) {
-    const Box stsc = audioTable(track, "stsc"), stco = audioTable(track, "stco");
-    std::vector<uint32_t> counts;
-    for (uint32_t chunk = 1; stsc.found() && stco.found() && chunk <= u32(track, stco.at + 12); ++chunk) {
-        counts.push_back(0);
-        for (uint32_t e = 0; e < u32(track, stsc.at + 12); ++e)
-            if (u32(track, stsc.at + 16 + 12 * e) <= chunk) counts.back() = u32(track, stsc.at + 20 + 12 * e);
-    }
-    return counts;
-}
-
-namespace {
 
 // Each sample's position and size: the movie box's chunks, then the runs of each
 // fragment's first track fragment with the optional fields their flags announce.
@@ -90,6 +65,18 @@ std::vector<std::pair<uint64_t, uint32_t>> placeSamples(const Bytes& track) {
 
 }  // namespace
 
+// Each chunk takes the samples of the last stsc entry that starts at or before it.
+std::vector<uint32_t> chunkCounts(const Bytes& track) {
+    const Box stsc = audioTable(track, "stsc"), stco = audioTable(track, "stco");
+    std::vector<uint32_t> counts;
+    for (uint32_t chunk = 1; stsc.found() && stco.found() && chunk <= u32(track, stco.at + 12); ++chunk) {
+        counts.push_back(0);
+        for (uint32_t e = 0; e < u32(track, stsc.at + 12); ++e)
+            if (u32(track, stsc.at + 16 + 12 * e) <= chunk) counts.back() = u32(track, stsc.at + 20 + 12 * e);
+    }
+    return counts;
+}
+
 std::string typeOf(const Bytes& track, Box at) { return std::string(track.begin() + at.at + 4, track.begin() + at.at + 8); }
 
 std::vector<Box> boxes(const Bytes& track, const std::string& path, Box within) {
@@ -101,8 +88,12 @@ std::vector<Box> boxes(const Bytes& track, const std::string& path, Box within) 
         std::vector<Box> next;
         for (Box parent : level) {
             const std::string kind = top ? "" : typeOf(track, parent);
-            for (Box child : children(track, parent, top ? 0 : kind == "stsd" ? 16 : kind == "mp4a" ? 36 : 8))
+            const uint32_t header = top ? 0 : kind == "stsd" ? 16 : kind == "mp4a" ? 36 : 8;
+            const box::Span span{static_cast<uint32_t>(parent.at), static_cast<uint32_t>(parent.size)};
+            for (box::ChildWalk walk(track.data(), span, header); walk.Next();) {
+                const Box child{walk.Current().offset, walk.Current().size};
                 if (type == "*" || typeOf(track, child) == type) next.push_back(child);
+            }
         }
         level = next;
         from = slash + 1;

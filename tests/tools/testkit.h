@@ -1,6 +1,4 @@
-// What the tests stand on: temporary folders and whole files, one runner of other
-// programs, a small view of a track's boxes, GNU tar's reading of a package, a
-// builder of 3GPP2 tracks, and the ffmpeg runs that make and judge test media.
+// What the tests stand on, one section a concern.
 #pragma once
 
 #include <cstddef>
@@ -40,7 +38,8 @@ void putU32(Bytes& bytes, std::size_t at, uint32_t value);
 // ---- Other programs ----
 
 struct Run {
-    Run(std::vector<std::string> arguments = {}) : argv(std::move(arguments)) {}
+    Run(std::vector<std::string> arguments = {}, std::string inFolder = {})
+        : argv(std::move(arguments)), folder(std::move(inFolder)) {}
     std::vector<std::string> argv;
     std::vector<std::pair<std::string, std::string>> env;  // set on top of ours
     std::string folder;                                     // working folder (empty: ours)
@@ -56,8 +55,7 @@ struct Ran {
 };
 
 Ran run(const Run& what);
-// What `packer --inspect package` ends with: its exit status, a blank and its
-// last line, e.g. "0 ok" or "1 problem: ...".
+// What `packer --inspect package` ends with: its exit status, a blank and its last line, e.g. "0 ok" or "1 problem: ...".
 std::string packerVerdict(const std::string& packer, const std::string& package);
 // "completed. (x.yyysec)" written as "completed. (T)", so that reports compare whole.
 std::string maskElapsed(const std::string& report);
@@ -70,9 +68,8 @@ struct Box {
     std::size_t end() const { return at + size; }
 };
 
-// Every box at a path of types, e.g. "moov/trak/mdia/minf/stbl/stco" or
-// "moof/traf/trun" (the runs of all fragments), from the top or from below
-// `within`; "*" is any type. Sample entries are children of stsd, esds of mp4a.
+// Every box at a path of types, e.g. "moov/trak/mdia/minf/stbl/stco" or "moof/traf/trun" (the runs of all fragments),
+// from the top or from below `within`; "*" is any type. Sample entries are children of stsd, esds of mp4a.
 std::vector<Box> boxes(const Bytes& track, const std::string& path, Box within = Box{});
 Box findBox(const Bytes& track, const std::string& path);  // the first one
 std::string typeOf(const Bytes& track, Box box);
@@ -105,9 +102,8 @@ struct AacStream {
     std::vector<Bytes> frames;  // raw AAC frames
 };
 
-// A tone (lavfi sine) encoded by ffmpeg's AAC encoder and muxed by ffmpeg with
-// `muxOptions` (e.g. {"-f", "3g2"}), other inputs (e.g. {"-i", "lyrics.srt"})
-// given after it; kept in `cacheDir`. Returns its path.
+// A tone (lavfi sine) encoded by ffmpeg's AAC encoder and muxed by ffmpeg with `muxOptions`
+// (e.g. {"-f", "3g2"}), other inputs (e.g. {"-i", "lyrics.srt"}) given after it; kept in `cacheDir`. Returns its path.
 std::string ffmpegTone(uint32_t rate, int channels, double seconds, const std::vector<std::string>& muxOptions,
                        const std::string& cacheDir, const std::vector<std::string>& moreInputs = {});
 AacStream encodeTone(uint32_t rate, double seconds, const std::string& cacheDir, int channels = 1);  // ADTS taken apart

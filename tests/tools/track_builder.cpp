@@ -1,8 +1,7 @@
-// Lays out a 3GPP2 track as the packer expects one: ftyp, optional uuid boxes,
-// the movie box (with mvex when fragments follow) and its mdat, then moof+mdat
-// pairs whose tfhd carries a base data offset and whose runs have flags 0x000201
-// (or in the layout of a FragmentStyle), and an optional mfra. Written front to
-// back; sizes and offsets are patched as boxes close.
+// Lays out a 3GPP2 track as the packer expects one: ftyp, optional uuid boxes, the movie box (with mvex when
+// fragments follow) and its mdat, then moof+mdat pairs whose tfhd carries a base data offset and whose runs
+// have flags 0x000201 (or in the layout of a FragmentStyle), and an optional mfra. Written front to back;
+// sizes and offsets are patched as boxes close.
 #include <stdexcept>
 
 #include "tests/tools/testkit.h"
@@ -82,9 +81,6 @@ void textTrack(Writer& w, uint32_t samples, std::vector<std::size_t>& chunkOffse
         });
     });
 }
-
-// Each text sample: a 16-bit length and two letters.
-Bytes textSample(uint32_t number) { return {0, 2, 'L', static_cast<uint8_t>('a' + number % 26)}; }
 
 void movieBox(Writer& w, const AacStream& stream, const TrackLayout& layout, std::size_t& chunkOffsetAt,
               std::vector<std::size_t>& textOffsetsAt) {
@@ -194,8 +190,10 @@ Bytes buildTrack(const AacStream& stream, const TrackLayout& layout) {
     }
     if (!textOffsetsAt.empty()) {
         w.box("mdat", [&] {
-            for (uint32_t i = 0; i < layout.textSamples; ++i)
-                putU32(w.b, textOffsetsAt[i], static_cast<uint32_t>(w.b.size())), w.bytes(textSample(i));
+            for (uint32_t i = 0; i < layout.textSamples; ++i) {  // each a 16-bit length and two letters
+                putU32(w.b, textOffsetsAt[i], static_cast<uint32_t>(w.b.size()));
+                w.bytes({0, 2, 'L', static_cast<uint8_t>('a' + i % 26)});
+            }
         });
     }
 
